@@ -1,0 +1,77 @@
+// Reader of TIFF structures (the form EXIF data takes): directory entries, directories, and
+// the canonical text of a raw value. Pure functions over the caller's bytes; nothing here
+// follows pointers to other directories or interprets tags.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "exif/endian.h"
+
+namespace orvel::exif {
+
+enum TiffType : uint8_t {
+  ttByte = 1,
+  ttAscii = 2,
+  ttShort = 3,
+  ttLong = 4,
+  ttRational = 5,
+  ttSByte = 6,
+  ttUndefined = 7,
+  ttSShort = 8,
+  ttSLong = 9,
+  ttSRational = 10,
+  ttFloat = 11,
+  ttDouble = 12,
+};
+
+// Bytes per value of a type 1..12 (0 for anything else).
+uint32_t typeSize(uint8_t type) noexcept;
+
+// One decoded directory entry.
+struct TiffTag {
+  uint16_t tag = 0;
+  uint8_t type = 0;             // 1..12; unknown types read from a file become UNDEFINED
+  uint32_t count = 0;           // as stored
+  int64_t offset = 0;           // absolute position of the value bytes in the caller's buffer
+  std::vector<uint8_t> data;    // type size × count bytes, or empty when they lie outside
+  bool bigEndian = false;
+};
+
+// One decoded directory. A tag listed twice keeps its later entry.
+struct Ifd {
+  std::map<uint16_t, TiffTag> tags;
+  uint32_t next = 0;  // offset of the next directory from the block base; 0 when none
+};
+
+// The entry at entryPosition; all-zero when the 12 bytes do not fit. base is the absolute
+// position of the TIFF block, added to value offsets.
+TiffTag readTag(ByteView data, int64_t entryPosition, int64_t base, bool bigEndian);
+
+// The directory at ifdPosition (absolute). A truncated directory keeps the entries that fit.
+Ifd readIFD(ByteView data, int64_t ifdPosition, int64_t base, bool bigEndian);
+
+struct LongValue {
+  uint32_t value = 0;
+  bool ok = false;
+};
+
+// The first 32-bit value of the tag's data; not ok when it holds fewer than 4 bytes.
+LongValue readLongTag(const TiffTag& tag) noexcept;
+
+// The canonical text of a raw value: numbers in decimal, reduced rationals, shortest
+// round-trip floats, trimmed ASCII, printable bytes as text and anything else as hex pairs.
+std::string toString(const TiffTag& tag);
+
+uint32_t gcd(uint32_t a, uint32_t b) noexcept;
+
+// Two upper-case hexadecimal digits.
+std::string toHex(uint8_t byte);
+
+// Shortest decimal text that reads back to the same value; ".0" is added to integral ones.
+std::string shortestDecimal(double value);
+std::string shortestDecimal(float value);
+
+}  // namespace orvel::exif

@@ -1,0 +1,27 @@
+#include <algorithm>
+#include <string>
+
+#include "exif/makernotes/makernotes.h"
+
+namespace orvel::exif {
+
+TagMap parseMakerNote(std::string_view make, std::string_view model, ByteView tiff,
+                      int64_t noteOffset, int64_t base, bool bigEndian) {
+  if (make.empty()) return {};
+  std::string lower(make);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : char(c); });
+  auto has = [&](std::string_view word) { return lower.find(word) != std::string::npos; };
+  if (has("canon")) return parseCanonMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("nikon")) return parseNikonMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("panasonic")) return parsePanasonicMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("fuji")) return parseFujiMakerNote(tiff, noteOffset);
+  if (has("pentax")) return parsePentaxMakerNote(model, tiff, noteOffset, base, bigEndian);
+  if (has("olympus")) return parseOlympusMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("casio")) return parseCasioMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("minolta")) return parseMinoltaMakerNote(tiff, noteOffset, base, bigEndian);
+  if (has("sigma")) return parseSigmaMakerNote(tiff, noteOffset, base, bigEndian);
+  return {};
+}
+
+}  // namespace orvel::exif

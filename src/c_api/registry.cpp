@@ -11,9 +11,15 @@ using HandleSet = std::unordered_set<const void*>;
 
 // Constant-initialised, so the lock works even for calls made before start-up.
 std::mutex handleLock;
-std::array<HandleSet, 4> handleSets;  // metaHandles, editHandles, imageHandles, paletteHandles
 
-HandleSet& setOf(HandleKind kind) { return handleSets[static_cast<std::size_t>(kind)]; }
+// metaHandles, editHandles, imageHandles, paletteHandles. Built on first use and never
+// destroyed, so a host's static initialisers and destructors may call the library in any order.
+std::array<HandleSet, 4>& handleSets() {
+  static auto* sets = new std::array<HandleSet, 4>();
+  return *sets;
+}
+
+HandleSet& setOf(HandleKind kind) { return handleSets()[static_cast<std::size_t>(kind)]; }
 
 }  // namespace
 
@@ -52,7 +58,7 @@ HandleRecord* acquireHandle(HandleKind kind, const void* handle) noexcept {
 
 void clearRegistry() noexcept {
   std::lock_guard guard(handleLock);
-  for (auto& set : handleSets) HandleSet().swap(set);
+  for (auto& set : handleSets()) HandleSet().swap(set);
 }
 
 }  // namespace orvel::capi

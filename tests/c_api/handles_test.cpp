@@ -41,12 +41,25 @@ int valueOf(TestHandle* h) {
   return withHandle<MetaLike>(h, -1, [](MetaLike& m) { return m.value; });
 }
 
+// A host's static initialiser may use the library before the library's own globals exist.
+struct CreatedDuringStaticInit {
+  CreatedDuringStaticInit() {
+    TestHandle* h = nullptr;
+    created = makeMeta(&h, 5) == 0 && valueOf(h) == 5;
+    freeHandle<MetaLike>(h);
+  }
+  bool created = false;
+};
+const CreatedDuringStaticInit staticInitUse;
+
 class Handles : public ::testing::Test {
  protected:
   void TearDown() override { EXPECT_EQ(liveRecords.load(), 0); }
 };
 
 }  // namespace
+
+TEST_F(Handles, UsableFromStaticInitialisers) { EXPECT_TRUE(staticInitUse.created); }
 
 TEST_F(Handles, CreateUseFree) {
   TestHandle* h = nullptr;

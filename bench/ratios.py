@@ -3,17 +3,29 @@ import json
 import sys
 
 
-def main(paths):
+def read_times(paths):
     times = {}
     for path in paths:
-        with open(path) as f:
-            for bench in json.load(f)["benchmarks"]:
-                if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
-                    continue
-                task, _, impl = bench["run_name"].rpartition("/")
-                if task:
-                    times.setdefault(task, {})[impl] = bench["real_time"]
-    for task, impls in times.items():
+        try:
+            with open(path) as f:
+                benchmarks = json.load(f).get("benchmarks", [])
+        except (OSError, ValueError) as error:
+            print(f"skipping {path}: {error}", file=sys.stderr)
+            continue
+        for bench in benchmarks:
+            if bench.get("error_occurred") or "real_time" not in bench:
+                continue
+            if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
+                continue
+            name = bench.get("run_name") or bench.get("name", "")
+            task, _, impl = name.rpartition("/")
+            if task:
+                times.setdefault(task, {})[impl] = float(bench["real_time"])
+    return times
+
+
+def main(paths):
+    for task, impls in read_times(paths).items():
         ours = impls.get("orvel")
         if ours is None:
             continue

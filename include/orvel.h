@@ -95,6 +95,137 @@ ORVEL_API void ov_image_buffer_free(uint8_t *buffer) OV_NOEXCEPT;
  * status: 0 gives 0, 1 gives 4, any other kind gives 2. */
 ORVEL_API ov_status mapImgStatus(uint8_t kind) OV_NOEXCEPT;
 
+/* ---- Metadata queries ------------------------------------------------------------------ */
+
+/* A read-only snapshot of a file's or buffer's metadata: tags sorted by name (byte order), GPS
+ * position, orientation and a cached JSON text. Every string it hands out belongs to it, is
+ * NUL-terminated (an empty value is "", never NULL) and stays valid until ov_exif_meta_free(). */
+typedef struct ov_meta ov_meta;
+
+/* Reads the metadata of the file at path (its first 16 MiB, plus a movie box or Exif item
+ * further on) into a new handle stored in *out. Returns 0; a missing, empty or unreadable file
+ * still gives 0 and a handle whose ov_exif_is_valid() is 0. 2 when path or out is NULL, 1 when
+ * reading fails; *out is left NULL on every failure. Free the handle with ov_exif_meta_free(). */
+ORVEL_API ov_status ov_exif_read_file(const char *path, ov_meta **out) OV_NOEXCEPT;
+
+/* As ov_exif_read_file() for length bytes at data (JPEG, TIFF, PNG, WebP, HEIF/AVIF or
+ * QuickTime/MP4); the bytes are not kept. 2 (and *out NULL) when out or data is NULL or
+ * length < 1. */
+ORVEL_API ov_status ov_exif_read_buffer(const uint8_t *data, int64_t length,
+                                        ov_meta **out) OV_NOEXCEPT;
+
+/* 1 when the handle is live and metadata was found, else 0. */
+ORVEL_API bool ov_exif_is_valid(const ov_meta *handle) OV_NOEXCEPT;
+
+/* The number of tags; 0 for a NULL or unknown handle. */
+ORVEL_API int64_t ov_exif_tag_count(const ov_meta *handle) OV_NOEXCEPT;
+
+/* Stores the name and value of the tag at index (0-based, in ascending byte order of the
+ * names) and returns 0. 2 for a NULL or unknown handle, a NULL out pointer, or an index outside
+ * [0, count); nothing is stored then. The strings belong to the handle. */
+ORVEL_API ov_status ov_exif_tag_at(const ov_meta *handle, int64_t index, const char **outName,
+                                   const char **outValue) OV_NOEXCEPT;
+
+/* The value of the tag named exactly name (case-sensitive), owned by the handle; NULL when
+ * there is no such tag, name is NULL or the handle is NULL or unknown. */
+ORVEL_API const char *ov_exif_get_tag(const ov_meta *handle, const char *name) OV_NOEXCEPT;
+
+/* 1 when the handle has a GPS position, after storing latitude and longitude (signed decimal
+ * degrees, south and west negative) and altitude (metres, below sea level negative) into the
+ * non-NULL pointers; 0 otherwise, storing nothing. */
+ORVEL_API bool ov_exif_get_gps(const ov_meta *handle, double *outLat, double *outLon,
+                               double *outAlt) OV_NOEXCEPT;
+
+/* The EXIF orientation number (1-8 in practice); 0 when absent, out of the 32-bit range, or
+ * for a NULL or unknown handle. */
+ORVEL_API int32_t ov_exif_get_orientation(const ov_meta *handle) OV_NOEXCEPT;
+
+/* The metadata as one pretty-printed JSON object (members "isValid", "orientation", "camera",
+ * "software", "gps", "tags"; no final line feed), built on the first call and owned by the
+ * handle; every call returns the same text. NULL for a NULL or unknown handle or when the text
+ * cannot be built. Safe to call from several threads at once. */
+ORVEL_API const char *ov_exif_to_json(const ov_meta *handle) OV_NOEXCEPT;
+
+/* Releases the handle and every string it handed out; NULL, unknown and already freed handles
+ * are ignored. */
+ORVEL_API void ov_exif_meta_free(ov_meta *handle) OV_NOEXCEPT;
+
+/* ---- Metadata editing and stripping ------------------------------------------------------ */
+
+/* An editable copy of the EXIF tags (IFD0, Exif and GPS directories) of one file or buffer.
+ * Writing lays the EXIF block out afresh: the thumbnail directory and the Interop directory
+ * are not carried; maker notes are kept, their inner offsets moved with them. */
+typedef struct ov_edit ov_edit;
+
+/* Opens the EXIF of the file at path (JPEG, TIFF, PNG, WebP, HEIF/AVIF) for editing and stores
+ * a new handle in *out; 0. A file without EXIF, or one that cannot be read, opens empty (the
+ * failure shows when writing). 2 when path or out is NULL, 1 on an internal failure; *out is
+ * NULL on failure. Free with ov_exif_edit_free(). */
+ORVEL_API ov_status ov_exif_edit_open(const char *path, ov_edit **out) OV_NOEXCEPT;
+
+/* As ov_exif_edit_open() for length bytes at data, which are copied into the handle (write
+ * them back with ov_exif_edit_write_buffer()). 2 when out or data is NULL or length < 1. */
+ORVEL_API ov_status ov_exif_edit_open_buffer(const uint8_t *data, int64_t length,
+                                             ov_edit **out) OV_NOEXCEPT;
+
+/* Sets one tag from text by its exact, case-sensitive name: ImageDescription, Make, Model,
+ * Orientation, Software, DateTime, Artist, HostComputer, Rating, Copyright, ExposureTime,
+ * FNumber, ExposureProgram, ISO, DateTimeOriginal, CreateDate, ExposureCompensation,
+ * MeteringMode, Flash, FocalLength, UserComment or LensModel. Numbers are decimal, several
+ * separated by spaces or commas; rationals are written 1/250. 0 on success; 4 for an unknown
+ * name or a value that does not parse (nothing changes); 2 for a NULL argument or an unknown
+ * handle. */
+ORVEL_API ov_status ov_exif_edit_set_tag(ov_edit *handle, const char *name,
+                                         const char *value) OV_NOEXCEPT;
+
+/* Set Artist, Software, or the capture date (DateTimeOriginal, CreateDate and DateTime, as
+ * given: "YYYY:MM:DD HH:MM:SS" is the caller's business). NULL or unknown arguments are
+ * ignored. */
+ORVEL_API void ov_exif_set_artist(ov_edit *handle, const char *text) OV_NOEXCEPT;
+ORVEL_API void ov_exif_set_software(ov_edit *handle, const char *text) OV_NOEXCEPT;
+ORVEL_API void ov_exif_set_datetime(ov_edit *handle, const char *text) OV_NOEXCEPT;
+
+/* Sets the GPS position: signed decimal degrees (south and west negative) and metres (below
+ * sea level negative, kept to hundredths). Other GPS tags are kept. A value that is not finite
+ * or too large for the EXIF fields changes nothing; an unknown handle is ignored. */
+ORVEL_API void ov_exif_set_gps(ov_edit *handle, double latitude, double longitude,
+                               double altitude) OV_NOEXCEPT;
+
+/* Removes every tag from the edit, so writing leaves an empty EXIF block. */
+ORVEL_API void ov_exif_strip_all(ov_edit *handle) OV_NOEXCEPT;
+
+/* Releases the handle; NULL, unknown and already freed handles are ignored. */
+ORVEL_API void ov_exif_edit_free(ov_edit *handle) OV_NOEXCEPT;
+
+/* Writes the edit into a copy of its source file's current bytes and saves it at destination
+ * (the source itself when destination is NULL or ""), through a temporary file next to it
+ * (destination + ".orvel-" + pid + ".tmp") that is synced and renamed over it; an existing
+ * file's permission bits are kept. 0 on success; 4 when the file cannot be written (unknown
+ * container, a TIFF with image data, EXIF too large for JPEG, malformed file, unreadable
+ * source, a leftover temporary file, any write failure), the destination then untouched; 2 for
+ * an unknown handle or one opened from a buffer; 1 on an internal failure. */
+ORVEL_API ov_status ov_exif_edit_write(ov_edit *handle, const char *destination) OV_NOEXCEPT;
+
+/* Writes the edit into a copy of the bytes the handle was opened from, stored in a new buffer
+ * in *out (length in *outLength) that the caller frees with ov_exif_buffer_free(). 0 on
+ * success; 4 when the bytes cannot be written; 2 for NULL out pointers, an unknown handle or
+ * one opened from a path; 1 on an internal failure. *out is NULL unless 0 is returned. */
+ORVEL_API ov_status ov_exif_edit_write_buffer(ov_edit *handle, uint8_t **out,
+                                              int64_t *outLength) OV_NOEXCEPT;
+
+/* Saves a copy of the image at source without its metadata at destination (safely, as
+ * ov_exif_edit_write() does): JPEG loses APP1 (EXIF, XMP), APP13 (IPTC) and COM segments; PNG
+ * its eXIf and text chunks; WebP its EXIF and XMP chunks; HEIF/AVIF have their Exif and XMP
+ * items blanked in place. Pixels are not touched. 0 on success; 4 when the file cannot be
+ * stripped or written (TIFF and unknown formats included); 2 for a NULL path. */
+ORVEL_API ov_status ov_exif_strip_file(const char *source, const char *destination) OV_NOEXCEPT;
+
+/* As ov_exif_strip_file() for length bytes at data; the result goes to a new buffer in *out
+ * (length in *outLength), freed with ov_exif_buffer_free(). 2 for NULL pointers or length < 1,
+ * 4 when the bytes cannot be stripped. */
+ORVEL_API ov_status ov_exif_strip_buffer(const uint8_t *data, int64_t length, uint8_t **out,
+                                         int64_t *outLength) OV_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

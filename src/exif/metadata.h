@@ -6,6 +6,7 @@
 
 #include "exif/endian.h"
 #include "exif/tag_map.h"
+#include "exif/video_meta.h"
 
 namespace orvel::exif {
 
@@ -44,6 +45,14 @@ Metadata readMetadataFromBytes(ByteView data);
 // Reads a file: at most max(maxBytes, 16) bytes of its prefix, plus a movie box or an Exif
 // item beyond it. A missing, empty or unreadable file gives the default record.
 Metadata readMetadata(const std::string& path, int64_t maxBytes);
+
+// Reads the TIFF block whose header starts at the absolute position (IFD0 with its Exif and
+// GPS directories, no directory chain); for EXIF embedded in PNG, WebP and ISOBMFF files.
+void parseTiffAt(Metadata& meta, ByteView data, int64_t position);
+
+// Merges the facts of a QuickTime/MP4 movie box: make, model, software and size as tags,
+// and the creation time as the capture date.
+void applyVideoMeta(Metadata& meta, const VideoMeta& video);
 
 inline constexpr int64_t kDefaultReadPrefix = int64_t{1} << 24;  // 16 MiB
 

@@ -3,9 +3,10 @@
 // so exports list tags in the order the file presented them.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,19 +17,21 @@ class TagMap {
   using Entry = std::pair<std::string, std::string>;
 
   void set(std::string name, std::string value) {
-    auto found = index_.find(name);
-    if (found != index_.end()) {
-      entries_[found->second].second = std::move(value);
+    if ((entries_.size() + 1) * 2 > slots_.size()) grow();
+    const std::size_t slot = slotOf(name);
+    if (slots_[slot] != 0) {
+      entries_[slots_[slot] - 1].second = std::move(value);
       return;
     }
-    index_.emplace(name, entries_.size());
     entries_.emplace_back(std::move(name), std::move(value));
+    slots_[slot] = static_cast<uint32_t>(entries_.size());
   }
 
   // Null when absent.
   const std::string* find(std::string_view name) const {
-    auto found = index_.find(std::string(name));
-    return found == index_.end() ? nullptr : &entries_[found->second].second;
+    if (slots_.empty()) return nullptr;
+    const uint32_t number = slots_[slotOf(name)];
+    return number == 0 ? nullptr : &entries_[number - 1].second;
   }
 
   bool contains(std::string_view name) const { return find(name) != nullptr; }
@@ -43,8 +46,30 @@ class TagMap {
   }
 
  private:
+  // The index is an open-addressing table of entry numbers (0 = free, else position + 1),
+  // at most half full, so a tag costs no allocation beyond its two strings.
+  std::size_t slotOf(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = std::hash<std::string_view>{}(name) & mask;; slot = (slot + 1) & mask) {
+      const uint32_t number = slots_[slot];
+      if (number == 0 || entries_[number - 1].first == name) return slot;
+    }
+  }
+
+  void grow() {
+    std::vector<uint32_t> fresh(slots_.empty() ? 32 : slots_.size() * 2, 0);
+    const std::size_t mask = fresh.size() - 1;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      std::size_t slot = std::hash<std::string_view>{}(entries_[i].first) & mask;
+      while (fresh[slot] != 0) slot = (slot + 1) & mask;
+      fresh[slot] = static_cast<uint32_t>(i + 1);
+    }
+    slots_.swap(fresh);
+    entries_.reserve(slots_.size() / 2);
+  }
+
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, std::size_t> index_;
+  std::vector<uint32_t> slots_;
 };
 
 }  // namespace orvel::exif

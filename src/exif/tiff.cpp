@@ -1,6 +1,8 @@
 #include "exif/tiff.h"
 
+#include <algorithm>
 #include <array>
+#include <stdexcept>
 #include <charconv>
 #include <cstring>
 
@@ -175,8 +177,7 @@ TiffTag readTag(ByteView data, int64_t entryPosition, int64_t base, bool bigEndi
     if (tag.count == 0) return tag;
   }
   if (inBounds(data, tag.offset, size)) {
-    auto first = data.begin() + tag.offset;
-    tag.data.assign(first, first + size);
+    tag.data = data.subspan(static_cast<std::size_t>(tag.offset), static_cast<std::size_t>(size));
   }
   return tag;
 }
@@ -184,16 +185,60 @@ TiffTag readTag(ByteView data, int64_t entryPosition, int64_t base, bool bigEndi
 Ifd readIFD(ByteView data, int64_t ifdPosition, int64_t base, bool bigEndian) {
   Ifd ifd;
   if (!inBounds(data, ifdPosition, 2)) return ifd;
-  const uint16_t entries = readUint16(data, ifdPosition, bigEndian);
+  const uint16_t declared = readUint16(data, ifdPosition, bigEndian);
+  const int64_t fitting = (static_cast<int64_t>(data.size()) - ifdPosition - 2) / kEntrySize;
+  const int64_t count = std::clamp<int64_t>(fitting, 0, declared);
+  std::vector<IfdEntries::value_type> entries;
+  entries.reserve(static_cast<std::size_t>(count));
   int64_t position = ifdPosition + 2;
-  for (uint32_t j = 0; j < entries; ++j, position += kEntrySize) {
-    if (!inBounds(data, position, kEntrySize)) break;
+  for (int64_t j = 0; j < count; ++j, position += kEntrySize) {
     TiffTag tag = readTag(data, position, base, bigEndian);
-    const uint16_t number = tag.tag;
-    ifd.tags.insert_or_assign(number, std::move(tag));
+    entries.emplace_back(tag.tag, tag);
   }
+  ifd.tags = IfdEntries::fromFileOrder(std::move(entries));
   if (inBounds(data, position, 4)) ifd.next = readUint32(data, position, bigEndian);
   return ifd;
+}
+
+IfdEntries::const_iterator IfdEntries::find(uint16_t tag) const {
+  auto found = std::lower_bound(entries_.begin(), entries_.end(), tag,
+                                [](const value_type& e, uint16_t t) { return e.first < t; });
+  return found != entries_.end() && found->first == tag ? found : entries_.end();
+}
+
+const TiffTag& IfdEntries::at(uint16_t tag) const {
+  auto found = find(tag);
+  if (found == end()) throw std::out_of_range("no such directory entry");
+  return found->second;
+}
+
+void IfdEntries::insert_or_assign(uint16_t tag, TiffTag entry) {
+  auto slot = std::lower_bound(entries_.begin(), entries_.end(), tag,
+                               [](const value_type& e, uint16_t t) { return e.first < t; });
+  if (slot != entries_.end() && slot->first == tag) {
+    slot->second = entry;
+  } else {
+    entries_.emplace(slot, tag, entry);
+  }
+}
+
+IfdEntries IfdEntries::fromFileOrder(std::vector<value_type> entries) {
+  // Files list tags in ascending order, so the sort usually has nothing to do. A stable sort
+  // keeps duplicates in file order; the last of each run is the one that counts.
+  auto byTag = [](const value_type& a, const value_type& b) { return a.first < b.first; };
+  if (!std::is_sorted(entries.begin(), entries.end(), byTag)) {
+    std::stable_sort(entries.begin(), entries.end(), byTag);
+  }
+  IfdEntries out;
+  out.entries_.reserve(entries.size());
+  for (auto& entry : entries) {
+    if (!out.entries_.empty() && out.entries_.back().first == entry.first) {
+      out.entries_.back() = entry;
+    } else {
+      out.entries_.push_back(entry);
+    }
+  }
+  return out;
 }
 
 LongValue readLongTag(const TiffTag& tag) noexcept {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -30,19 +30,50 @@ enum TiffType : uint8_t {
 // Bytes per value of a type 1..12 (0 for anything else).
 uint32_t typeSize(uint8_t type) noexcept;
 
-// One decoded directory entry.
+// One decoded directory entry. Its value is a view into the caller's bytes, valid while they
+// are: a directory of 65,535 entries all naming one large region then costs no more memory
+// than the entries themselves.
 struct TiffTag {
   uint16_t tag = 0;
   uint8_t type = 0;             // 1..12; unknown types read from a file become UNDEFINED
   uint32_t count = 0;           // as stored
   int64_t offset = 0;           // absolute position of the value bytes in the caller's buffer
-  std::vector<uint8_t> data;    // type size × count bytes, or empty when they lie outside
+  ByteView data;                // type size × count bytes, or empty when they lie outside
   bool bigEndian = false;
+};
+
+// The entries of one directory, ordered by tag number, one entry per tag. A flat sorted
+// vector: directories are small and read once, so this beats a node-based map.
+class IfdEntries {
+ public:
+  using value_type = std::pair<uint16_t, TiffTag>;
+  using const_iterator = std::vector<value_type>::const_iterator;
+
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+
+  // end() when the tag is absent.
+  const_iterator find(uint16_t tag) const;
+  bool contains(uint16_t tag) const { return find(tag) != end(); }
+  std::size_t count(uint16_t tag) const { return contains(tag) ? 1 : 0; }
+  // Throws std::out_of_range when the tag is absent.
+  const TiffTag& at(uint16_t tag) const;
+
+  // Replaces an existing entry with the same tag.
+  void insert_or_assign(uint16_t tag, TiffTag entry);
+
+  // Builds from entries in file order: sorted by tag, a later duplicate replacing an earlier.
+  static IfdEntries fromFileOrder(std::vector<value_type> entries);
+
+ private:
+  std::vector<value_type> entries_;
 };
 
 // One decoded directory. A tag listed twice keeps its later entry.
 struct Ifd {
-  std::map<uint16_t, TiffTag> tags;
+  IfdEntries tags;
   uint32_t next = 0;  // offset of the next directory from the block base; 0 when none
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <limits>
 
 #include "support/builders.h"
@@ -14,11 +15,13 @@ using orvel::testing::TiffBuilder;
 
 namespace {
 
+// Entries view their value bytes, so the bytes of hand-made entries are kept alive here.
 TiffTag tagOf(uint8_t type, uint32_t count, Bytes data, bool bigEndian = false) {
+  static std::deque<Bytes> storage;
   TiffTag t;
   t.type = type;
   t.count = count;
-  t.data = std::move(data);
+  t.data = storage.emplace_back(std::move(data));
   t.bigEndian = bigEndian;
   return t;
 }

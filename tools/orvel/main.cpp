@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli.h"
+#include "cmd_edit.h"
 #include "orvel.h"
 
 namespace {
@@ -12,13 +13,31 @@ constexpr const char* kUsage =
     "usage: orvel COMMAND [ARGS...]\n"
     "\n"
     "commands:\n"
-    "  version        print the library version and ABI numbers\n"
+    "  meta [--jsonl] FILE...\n"
+    "                 print the metadata of each file as JSON (several files: an array;\n"
+    "                 --jsonl: one compact object per line, with a \"file\" member)\n"
+    "  tags FILE      print every tag as NAME<TAB>VALUE, one per line, sorted by name\n"
+    "                 (backslash, tab, CR and LF inside them written as \\\\ \\t \\r \\n)\n"
+    "  get FILE NAME  print the value of one tag; exit status 1 when it is absent\n"
+    "  set FILE NAME=VALUE... [--gps LAT,LON,ALT] [--artist|--software|--datetime TEXT]\n"
+    "      [-o OUT]   change EXIF tags (in place unless -o); unknown names list the editable ones\n"
+    "  strip IN (-o OUT | --in-place)\n"
+    "                 remove EXIF, XMP, IPTC and comments, leaving the pixels untouched\n"    "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
 int printVersion() {
   std::printf("orvel %s (exif ABI %d, image ABI %d)\n", ov_version(),
               static_cast<int>(ov_exif_abi_version()), static_cast<int>(ov_image_abi_version()));
   return 0;
+}
+
+// Output that could not be written (a full disk, a closed pipe) is a failure, not success.
+int finish(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fputs("orvel: error writing the output\n", stderr);
+    return orvel_cli::kUsageError;
+  }
+  return status;
 }
 
 }  // namespace
@@ -35,6 +54,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "version" || command == "--version") return printVersion();
+  if (command == "meta") return finish(orvel_cli::runMeta(argc - 2, argv + 2));
+  if (command == "tags") return finish(orvel_cli::runTags(argc - 2, argv + 2));
+  if (command == "get") return finish(orvel_cli::runGet(argc - 2, argv + 2));
+  if (command == "set") return finish(orvel_cli::runSet(argc - 2, argv + 2));
+  if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

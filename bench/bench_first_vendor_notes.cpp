@@ -1,0 +1,228 @@
+// Reading JPEGs whose Exif directory carries an Apple, Canon, Nikon, Panasonic or Fujifilm
+// maker note: open from memory, list every tag as text (maker-note fields included), close;
+// against libexif (Apple, Canon, Nikon through its Olympus family, Fujifilm) and exiv2.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
+#include <libexif/exif-data.h>
+
+#include "orvel.h"
+#include "support/makernote_builder.h"
+
+namespace {
+
+using orvel::testing::Bytes;
+using orvel::testing::NoteIfdBuilder;
+
+constexpr uint16_t kUndefined = 7;
+
+Bytes canonPhoto() {
+  NoteIfdBuilder note(false);
+  std::vector<uint16_t> settings(46, 0);
+  settings[0] = 92;
+  settings[3] = 3;
+  settings[4] = 16;
+  settings[7] = 1;
+  settings[9] = 7;
+  settings[17] = 3;
+  settings[20] = 3;
+  std::vector<uint16_t> shots(34, 0);
+  shots[0] = 68;
+  shots[7] = 8;
+  shots[26] = 248;
+  shots[27] = 1;
+  note.shorts(1, settings)
+      .shorts(2, {0, 105, 24, 0})
+      .shorts(4, shots)
+      .ascii(6, "Canon EOS 5D Mark II")
+      .ascii(7, "Firmware Version 2.1.0")
+      .longs(8, {1000123})
+      .longs(12, {1234})
+      .longs(16, {0x80000218})
+      .ascii(149, "EF24-105mm f/4L IS USM");
+  return orvel::testing::jpegWithMakerNote(false, "Canon", "Canon EOS 5D Mark II",
+                                           [&](uint32_t at) { return canonNote(note, at); });
+}
+
+Bytes nikonPhoto() {
+  NoteIfdBuilder note(true);
+  note.bytes(1, kUndefined, {'0', '2', '1', '0'})
+      .ascii(3, "COLOR")
+      .ascii(4, "FINE  ")
+      .ascii(5, "AUTO        ")
+      .ascii(7, "AF-S  ")
+      .ascii(15, "MANUAL")
+      .ascii(128, "AUTO")
+      .ascii(130, "OFF         ")
+      .rationals(132, {{18, 1}, {55, 1}, {35, 10}, {56, 10}});
+  return orvel::testing::jpegWithMakerNote(false, "NIKON CORPORATION", "NIKON D300",
+                                           [&](uint32_t) { return nikonNote(note); });
+}
+
+Bytes panasonicPhoto() {
+  NoteIfdBuilder note(false);
+  note.shorts(0x01, {2})
+      .bytes(0x02, kUndefined, {0, 1, 2, 1})
+      .shorts(0x03, {12})
+      .shorts(0x07, {4})
+      .shorts(0x1A, {4})
+      .shorts(0x1C, {257})
+      .shorts(0x1F, {7})
+      .bytes(0x25, kUndefined, orvel::testing::bytesOf(std::string_view("F541005180345\0\0\0", 16)))
+      .bytes(0x26, kUndefined, orvel::testing::bytesOf("0260"))
+      .longs(0x29, {370000})
+      .longs(0x2B, {3})
+      .shorts(0x2D, {3});
+  return orvel::testing::jpegWithMakerNote(false, "Panasonic", "DMC-FZ100",
+                                           [&](uint32_t at) { return panasonicNote(note, at); });
+}
+
+Bytes fujiPhoto() {
+  NoteIfdBuilder note(false);
+  note.bytes(0x0000, kUndefined, orvel::testing::bytesOf("0130"))
+      .ascii(0x1000, "NORMAL ")
+      .shorts(0x1002, {256})
+      .shorts(0x1010, {3})
+      .shorts(0x1020, {1})
+      .shorts(0x1021, {0})
+      .shorts(0x1031, {256})
+      .shorts(0x1100, {2})
+      .shorts(0x1300, {1})
+      .shorts(0x1301, {0})
+      .shorts(0x1302, {1});
+  return orvel::testing::jpegWithMakerNote(true, "FUJIFILM", "FinePix S5Pro",
+                                           [&](uint32_t) { return fujiNote(note); });
+}
+
+Bytes applePhoto() {
+  NoteIfdBuilder note(true);
+  note.slongs(1, {14})
+      .slongs(4, {1})
+      .slongs(5, {170})
+      .srationals(8, {{-1, 50}, {981, 1000}, {3, 100}})
+      .slongs(10, {3})
+      .srationals(12, {{37, 100}, {3, 10}})
+      .slongs(20, {10})
+      .srationals(33, {{1, 3}})
+      .srationals(39, {{5123, 100}})
+      .slongs(45, {4996})
+      .slongs(46, {6})
+      .slongs(47, {50})
+      .srationals(48, {{-1, 8}});
+  return orvel::testing::jpegWithMakerNote(true, "Apple", "iPhone 15 Pro",
+                                           [&](uint32_t) { return appleNote(note); });
+}
+
+constexpr std::array<const char*, 5> kVendors = {"apple", "canon", "nikon", "panasonic", "fuji"};
+
+const Bytes& photo(std::size_t vendor) {
+  static const std::vector<Bytes> photos = [] {
+    ov_exif_init();
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    return std::vector<Bytes>{applePhoto(), canonPhoto(), nikonPhoto(), panasonicPhoto(),
+                              fujiPhoto()};
+  }();
+  return photos.at(vendor);
+}
+
+// Each lister sums name and text lengths so that no rendering can be skipped, and counts the
+// fields it found so that the timings can be told apart from a reader that found nothing.
+struct Listing {
+  std::size_t characters = 0;
+  std::size_t fields = 0;
+};
+
+Listing listOrvel(const Bytes& bytes) {
+  Listing out;
+  ov_meta* handle = nullptr;
+  if (ov_exif_read_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), &handle) != 0) return out;
+  const int64_t count = ov_exif_tag_count(handle);
+  for (int64_t i = 0; i < count; ++i) {
+    const char* name = nullptr;
+    const char* value = nullptr;
+    ov_exif_tag_at(handle, i, &name, &value);
+    out.characters += std::strlen(name) + std::strlen(value);
+    ++out.fields;
+  }
+  ov_exif_meta_free(handle);
+  return out;
+}
+
+Listing listLibexif(const Bytes& bytes) {
+  Listing out;
+  ExifData* data = exif_data_new_from_data(bytes.data(), static_cast<unsigned>(bytes.size()));
+  char text[1024];
+  for (int ifd = 0; ifd < EXIF_IFD_COUNT; ++ifd) {
+    ExifContent* content = data->ifd[ifd];
+    for (unsigned i = 0; i < content->count; ++i) {
+      out.characters += std::strlen(exif_entry_get_value(content->entries[i], text, sizeof text));
+      ++out.fields;
+    }
+  }
+  if (ExifMnoteData* note = exif_data_get_mnote_data(data)) {
+    const unsigned count = exif_mnote_data_count(note);
+    for (unsigned i = 0; i < count; ++i) {
+      const char* name = exif_mnote_data_get_name(note, i);
+      const char* value = exif_mnote_data_get_value(note, i, text, sizeof text);
+      out.characters += (name ? std::strlen(name) : 0) + (value ? std::strlen(value) : 0);
+      ++out.fields;
+    }
+  }
+  exif_data_unref(data);
+  return out;
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+Listing listExiv2(const Bytes& bytes) {
+  Listing out;
+  Exiv2::Image::AutoPtr image =
+      Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
+  image->readMetadata();
+  const Exiv2::ExifData& exif = image->exifData();
+  for (const Exiv2::Exifdatum& datum : exif) {
+    out.characters += datum.key().size() + datum.print(&exif).size();
+    ++out.fields;
+  }
+  return out;
+}
+#pragma GCC diagnostic pop
+
+using Lister = Listing (*)(const Bytes&);
+
+void readNote(benchmark::State& state, Lister list, std::size_t vendor) {
+  const Bytes& bytes = photo(vendor);
+  for (auto _ : state) benchmark::DoNotOptimize(list(bytes).characters);
+  state.counters["fields"] = static_cast<double>(list(bytes).fields);
+}
+
+void registerAll() {
+  for (std::size_t vendor = 0; vendor < kVendors.size(); ++vendor) {
+    const std::string task = std::string(kVendors[vendor]) + "_note_read/";
+    benchmark::RegisterBenchmark((task + "orvel").c_str(), readNote, listOrvel, vendor);
+    // libexif has no Panasonic decoder; its time there would not be comparable.
+    if (std::string_view(kVendors[vendor]) != "panasonic") {
+      benchmark::RegisterBenchmark((task + "libexif").c_str(), readNote, listLibexif, vendor);
+    }
+    benchmark::RegisterBenchmark((task + "exiv2").c_str(), readNote, listExiv2, vendor);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  registerAll();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

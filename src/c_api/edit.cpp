@@ -1,0 +1,150 @@
+// The metadata editing functions: open an edit handle from a file or buffer, change its tags,
+// write it back, and strip metadata from files and buffers.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "c_api/handles.h"
+#include "exif/edit.h"
+#include "exif/edit_load.h"
+#include "exif/typed_value.h"
+#include "exif/write.h"
+#include "orvel.h"
+
+using namespace orvel::capi;
+namespace exif = orvel::exif;
+
+namespace {
+
+// The record behind an edit handle: the tags, and where the image came from (a path, or a
+// private copy of the caller's bytes).
+class EditRecord : public HandleRecord {
+ public:
+  static constexpr HandleKind kind = HandleKind::edit;
+
+  exif::ExifEdit edit;
+  std::string sourcePath;            // empty when opened from a buffer
+  std::vector<uint8_t> sourceBytes;  // empty when opened from a path
+  bool fromBuffer = false;
+};
+
+// A copy of the bytes in a malloc block the caller releases with ov_exif_buffer_free().
+ov_status handOut(const std::vector<uint8_t>& bytes, uint8_t** out, int64_t* outLength) {
+  if (bytes.empty()) return kUnsupported;
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes.size()));
+  if (block == nullptr) return kExifIoError;
+  std::memcpy(block, bytes.data(), bytes.size());
+  *out = block;
+  *outLength = static_cast<int64_t>(bytes.size());
+  return kOk;
+}
+
+template <class Fn>
+void changeEdit(ov_edit* handle, Fn&& fn) noexcept {
+  withHandle<EditRecord>(handle, false, [&](EditRecord& record) {
+    fn(record.edit);
+    return true;
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+ORVEL_API ov_status ov_exif_edit_open(const char* path, ov_edit** out) noexcept {
+  return createHandle<EditRecord>(Family::exif, out, path != nullptr, [&] {
+    auto record = std::make_unique<EditRecord>();
+    record->sourcePath = path;
+    record->edit = exif::parseExif(record->sourcePath);
+    return record;
+  });
+}
+
+ORVEL_API ov_status ov_exif_edit_open_buffer(const uint8_t* data, int64_t length,
+                                             ov_edit** out) noexcept {
+  const bool valid = data != nullptr && length >= 1;
+  return createHandle<EditRecord>(Family::exif, out, valid, [&] {
+    auto record = std::make_unique<EditRecord>();
+    record->sourceBytes.assign(data, data + length);
+    record->fromBuffer = true;
+    record->edit = exif::parseExifBytes(record->sourceBytes);
+    return record;
+  });
+}
+
+ORVEL_API ov_status ov_exif_edit_set_tag(ov_edit* handle, const char* name,
+                                         const char* value) noexcept {
+  if (name == nullptr || value == nullptr) return kBadArgument;
+  return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
+    return exif::setTagByName(record.edit, name, value) ? kOk : kUnsupported;
+  });
+}
+
+ORVEL_API void ov_exif_set_artist(ov_edit* handle, const char* text) noexcept {
+  if (text == nullptr) return;
+  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setArtist(edit, text); });
+}
+
+ORVEL_API void ov_exif_set_software(ov_edit* handle, const char* text) noexcept {
+  if (text == nullptr) return;
+  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setSoftware(edit, text); });
+}
+
+ORVEL_API void ov_exif_set_datetime(ov_edit* handle, const char* text) noexcept {
+  if (text == nullptr) return;
+  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setDateTimeOriginal(edit, text); });
+}
+
+ORVEL_API void ov_exif_set_gps(ov_edit* handle, double latitude, double longitude,
+                               double altitude) noexcept {
+  changeEdit(handle, [&](exif::ExifEdit& edit) {
+    exif::setGps(edit, latitude, longitude, altitude);
+  });
+}
+
+ORVEL_API void ov_exif_strip_all(ov_edit* handle) noexcept {
+  changeEdit(handle, [](exif::ExifEdit& edit) { exif::stripAll(edit); });
+}
+
+ORVEL_API void ov_exif_edit_free(ov_edit* handle) noexcept { freeHandle<EditRecord>(handle); }
+
+ORVEL_API ov_status ov_exif_edit_write(ov_edit* handle, const char* destination) noexcept {
+  return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
+    if (record.fromBuffer) return kBadArgument;
+    const std::string target = destination == nullptr ? std::string() : std::string(destination);
+    return exif::writeExif(record.sourcePath, record.edit, target) ? kOk : kUnsupported;
+  });
+}
+
+ORVEL_API ov_status ov_exif_edit_write_buffer(ov_edit* handle, uint8_t** out,
+                                              int64_t* outLength) noexcept {
+  if (out == nullptr || outLength == nullptr) return kBadArgument;
+  *out = nullptr;
+  *outLength = 0;
+  return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
+    if (!record.fromBuffer) return kBadArgument;
+    return handOut(exif::writeExifBytes(record.sourceBytes, record.edit), out, outLength);
+  });
+}
+
+ORVEL_API ov_status ov_exif_strip_file(const char* source, const char* destination) noexcept {
+  if (source == nullptr || destination == nullptr) return kBadArgument;
+  return guarded(Family::exif, [&] {
+    return exif::stripMetadata(source, destination) ? kOk : kUnsupported;
+  });
+}
+
+ORVEL_API ov_status ov_exif_strip_buffer(const uint8_t* data, int64_t length, uint8_t** out,
+                                         int64_t* outLength) noexcept {
+  if (out == nullptr || outLength == nullptr) return kBadArgument;
+  *out = nullptr;
+  *outLength = 0;
+  if (data == nullptr || length < 1) return kBadArgument;
+  return guarded(Family::exif, [&] {
+    const exif::ByteView bytes(data, static_cast<std::size_t>(length));
+    return handOut(exif::stripMetadataBytes(bytes), out, outLength);
+  });
+}
+
+}  // extern "C"

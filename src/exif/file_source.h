@@ -1,0 +1,41 @@
+// A regular file opened for reading, whose prefix is mapped into memory (or read, where
+// mapping fails) so that only the pages a parser touches are ever loaded.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exif/endian.h"
+
+namespace orvel::exif {
+
+class ReadOnlyFile {
+ public:
+  // Opens `path` when it names a regular file; anything else (missing, a directory, a pipe,
+  // no permission) leaves the object closed.
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  bool isOpen() const { return fd_ >= 0; }
+  int64_t size() const { return size_; }
+
+  // The first min(length, size) bytes, valid while this object lives; nullopt on a read
+  // error. Fewer bytes when the file shrank meanwhile and had to be read.
+  std::optional<ByteView> prefix(int64_t length);
+
+  // Up to `length` bytes at `offset` (fewer at the end of the file); nullopt on a read error.
+  std::optional<std::vector<uint8_t>> readAt(int64_t offset, int64_t length) const;
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+  void* map_ = nullptr;
+  std::size_t mapLength_ = 0;
+  std::vector<uint8_t> copy_;
+};
+
+}  // namespace orvel::exif

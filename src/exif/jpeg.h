@@ -1,0 +1,19 @@
+// Locating the EXIF block of a JPEG file: the APP1 segment that begins "Exif\0\0".
+#pragma once
+
+#include <cstdint>
+
+#include "exif/endian.h"
+
+namespace orvel::exif {
+
+struct ExifBlock {
+  int64_t start = 0;   // absolute position of the TIFF header; 0 when there is none
+  int64_t length = 0;  // the segment's length minus its own 8 bytes of framing
+};
+
+// Walks the marker segments from the start of the file up to the start of scan. The length
+// is as the segment states it and is not checked against the data.
+ExifBlock findExifAPP1(ByteView data) noexcept;
+
+}  // namespace orvel::exif

@@ -1,0 +1,20 @@
+// zlib framing (RFC 1950) around the DEFLATE coder: two header bytes, the data, and the
+// big-endian Adler-32 of the uncompressed bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "zepra/zepra_error.h"
+
+namespace zepra {
+
+// Decompresses a zlib stream of at most outputCap bytes and verifies its checksum; bytes
+// after the trailer are ignored. Raises ZepraException.
+std::vector<uint8_t> zlibInflate(std::span<const uint8_t> input, int64_t outputCap);
+
+// A complete zlib stream of the bytes: header 0x78 0x01, one fixed block, the checksum.
+std::vector<uint8_t> zlibDeflate(std::span<const uint8_t> input);
+
+}  // namespace zepra

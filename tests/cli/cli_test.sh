@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The orvel command on the bundled example photo: tests/cli/cli_test.sh CASE ORVEL PHOTO.
+# Each case prints what went wrong and exits non-zero on failure.
+set -uo pipefail
+case_name=$1 orvel=$2 photo=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# run ARGS...: captures stdout, stderr and the exit status of orvel.
+run() {
+  "$orvel" "$@" >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+expect_status() {
+  [ "$status" -eq "$1" ] || fail "exit status $status, expected $1; stderr: $(cat "$work/err")"
+}
+
+json_check() {  # json_check PYTHON-EXPRESSION-OVER-doc: true or fail
+  python3 - "$work/out" "$1" <<'PY' || fail "check failed: $1"
+import json, sys
+doc = json.load(open(sys.argv[1], encoding="utf-8", errors="surrogateescape"))
+sys.exit(0 if eval(sys.argv[2]) else 1)
+PY
+}
+
+case "$case_name" in
+  meta_one)
+    run meta "$photo"; expect_status 0
+    json_check 'doc["isValid"] is True and doc["tags"]["Make"] == "Canon"'
+    json_check 'abs(doc["gps"]["latitude"] + 33.89127777777778) < 1e-9'
+    json_check 'abs(doc["gps"]["longitude"] - 151.27419444444445) < 1e-9'
+    json_check 'doc["gps"]["altitude"] == 12.5 and doc["orientation"] == 1'
+    json_check 'list(doc)[:2] == ["isValid", "orientation"] and list(doc)[-1] == "tags"'
+    [ "$(tail -c 2 "$work/out")" = "}" ] || fail "the document should end in a single line feed"
+    ;;
+  meta_many)
+    run meta "$photo"; cp "$work/out" "$work/single"
+    run meta "$photo" "$photo"; expect_status 0
+    json_check 'isinstance(doc, list) and len(doc) == 2 and doc[0] == doc[1]'
+    python3 -c 'import json,sys; a=json.load(open(sys.argv[1])); b=json.load(open(sys.argv[2])); sys.exit(0 if a[0]==b else 1)' \
+      "$work/out" "$work/single" || fail "array members differ from the single document"
+    ;;
+  meta_jsonl)
+    run meta "$photo"; cp "$work/out" "$work/single"
+    run meta --jsonl "$photo" "$photo"; expect_status 0
+    [ "$(wc -l <"$work/out")" -eq 2 ] || fail "expected two lines"
+    python3 - "$work/out" "$work/single" "$photo" <<'PY' || fail "JSON lines differ from the documents"
+import json, sys
+single = json.load(open(sys.argv[2]))
+for line in open(sys.argv[1]).read().splitlines():
+    doc = json.loads(line)
+    assert list(doc)[0] == "file" and doc.pop("file") == sys.argv[3]
+    assert doc == single, (doc, single)
+    # compact outside strings only: values with spaces survive, nothing else is spaced
+    assert line == json.dumps(json.loads(line), separators=(",", ":"), ensure_ascii=False), line
+PY
+    ;;
+  tags)
+    run tags "$photo"; expect_status 0
+    grep -qxP 'Make\tCanon' "$work/out" || fail "no 'Make<TAB>Canon' line"
+    grep -qxP 'Model\tCanon EOS 5D Mark IV' "$work/out" || fail "no Model line"
+    cut -f1 "$work/out" >"$work/names"
+    LC_ALL=C sort -c "$work/names" || fail "names not in byte order"
+    [ "$(awk -F'\t' 'NF != 2' "$work/out" | wc -l)" -eq 0 ] || fail "a line without exactly one tab"
+    run meta "$photo"
+    json_check "len(doc['tags']) == $(wc -l <"$work/names")"
+    ;;
+  get)
+    run get "$photo" Model; expect_status 0
+    [ "$(cat "$work/out")" = "Canon EOS 5D Mark IV" ] || fail "value: $(cat "$work/out")"
+    run get "$photo" model; expect_status 1
+    [ ! -s "$work/out" ] || fail "output for an absent tag"
+    ;;
+  unreadable)
+    for args in "meta $work/missing.jpg" "meta $photo $work/missing.jpg" "tags $work/missing.jpg" \
+                "get $work/missing.jpg Make" "meta $work"; do
+      # shellcheck disable=SC2086
+      run $args; expect_status 2
+      grep -q "cannot read" "$work/err" || fail "no message for: $args"
+      [ ! -s "$work/out" ] || fail "output for: $args"
+    done
+    ;;
+  usage)
+    for args in "meta" "tags" "get $photo" "meta --bogus $photo"; do
+      # shellcheck disable=SC2086
+      run $args; expect_status 2
+    done
+    ;;
+  *) fail "unknown case $case_name" ;;
+esac
+echo "ok $case_name"

@@ -26,9 +26,12 @@ TiffTag tagOf(uint8_t type, uint32_t count, Bytes data, bool bigEndian = false) 
   return t;
 }
 
-Ifd readFirst(const Bytes& block) {
-  const bool be = block[0] != 'I';
-  return readIFD(block, readUint32(block, 4, be), 0, be);
+// Keeps the block alive with the entries that view it.
+Ifd readFirst(Bytes block) {
+  static std::deque<Bytes> storage;
+  const Bytes& kept = storage.emplace_back(std::move(block));
+  const bool be = kept[0] != 'I';
+  return readIFD(kept, readUint32(kept, 4, be), 0, be);
 }
 
 }  // namespace

@@ -8,13 +8,8 @@
 #include <string>
 #include <vector>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
-#pragma GCC diagnostic pop
-#include <libexif/exif-data.h>
-
 #include "orvel.h"
+#include "peer_listing.h"
 #include "support/makernote_builder.h"
 
 namespace {
@@ -113,63 +108,15 @@ const Bytes& photo(int vendor) {
   return photos.at(static_cast<std::size_t>(vendor));
 }
 
-// Sums the text lengths so that no rendering can be skipped.
-std::size_t listOrvel(const Bytes& bytes) {
-  ov_meta* handle = nullptr;
-  if (ov_exif_read_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), &handle) != 0) return 0;
-  std::size_t total = 0;
-  const int64_t count = ov_exif_tag_count(handle);
-  for (int64_t i = 0; i < count; ++i) {
-    const char* name = nullptr;
-    const char* value = nullptr;
-    ov_exif_tag_at(handle, i, &name, &value);
-    total += std::strlen(name) + std::strlen(value);
-  }
-  ov_exif_meta_free(handle);
-  return total;
-}
-
-std::size_t listLibexif(const Bytes& bytes) {
-  ExifData* data = exif_data_new_from_data(bytes.data(), static_cast<unsigned>(bytes.size()));
-  std::size_t total = 0;
-  char text[1024];
-  for (int ifd = 0; ifd < EXIF_IFD_COUNT; ++ifd) {
-    ExifContent* content = data->ifd[ifd];
-    for (unsigned i = 0; i < content->count; ++i) {
-      total += std::strlen(exif_entry_get_value(content->entries[i], text, sizeof text));
-    }
-  }
-  if (ExifMnoteData* note = exif_data_get_mnote_data(data)) {
-    const unsigned count = exif_mnote_data_count(note);
-    for (unsigned i = 0; i < count; ++i) {
-      const char* name = exif_mnote_data_get_name(note, i);
-      total += name != nullptr ? std::strlen(name) : 0;
-      const char* value = exif_mnote_data_get_value(note, i, text, sizeof text);
-      total += value != nullptr ? std::strlen(value) : 0;
-    }
-  }
-  exif_data_unref(data);
-  return total;
-}
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-std::size_t listExiv2(const Bytes& bytes) {
-  Exiv2::Image::AutoPtr image =
-      Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
-  image->readMetadata();
-  std::size_t total = 0;
-  const Exiv2::ExifData& exif = image->exifData();
-  for (const Exiv2::Exifdatum& datum : exif) total += datum.key().size() + datum.print(&exif).size();
-  return total;
-}
-#pragma GCC diagnostic pop
-
-using Lister = std::size_t (*)(const Bytes&);
+using orvel::bench::Lister;
+using orvel::bench::listExiv2;
+using orvel::bench::listLibexif;
+using orvel::bench::listOrvel;
 
 void readNote(benchmark::State& state, Lister list, int vendor) {
   const Bytes& bytes = photo(vendor);
-  for (auto _ : state) benchmark::DoNotOptimize(list(bytes));
+  for (auto _ : state) benchmark::DoNotOptimize(list(bytes).characters);
+  state.counters["fields"] = static_cast<double>(list(bytes).fields);
 }
 
 // Each implementation must find the maker-note fields, or the timings mean nothing.

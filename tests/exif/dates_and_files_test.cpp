@@ -1,5 +1,7 @@
 // Capture dates, movie facts, and reading metadata from files.
 #include <gtest/gtest.h>
+
+#include "support/local_zone.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,28 +21,7 @@ using orvel::testing::Bytes;
 
 namespace {
 
-class LocalZone {
- public:
-  explicit LocalZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    hadOld_ = old != nullptr;
-    if (hadOld_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~LocalZone() {
-    if (hadOld_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  bool hadOld_ = false;
-  std::string old_;
-};
+using orvel::testing::LocalZone;
 
 constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
 

@@ -2,6 +2,8 @@
 // GPS signs and the TIFF-block helpers used by the thumbnail loader.
 #include <gtest/gtest.h>
 
+#include "support/local_zone.h"
+
 #include <cstdlib>
 #include <ctime>
 
@@ -30,29 +32,7 @@ std::string tagOr(const Metadata& meta, std::string_view name) {
 
 Bytes jpegOf(const Bytes& tiff) { return JpegBuilder().app0Jfif().app1Exif(tiff).finish(); }
 
-// Runs the body with a fixed local time zone (UTC+2 in July), restoring the previous one.
-class LocalZone {
- public:
-  explicit LocalZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    hadOld_ = old != nullptr;
-    if (hadOld_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~LocalZone() {
-    if (hadOld_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-
- private:
-  bool hadOld_ = false;
-  std::string old_;
-};
+using orvel::testing::LocalZone;
 
 constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 

@@ -15,11 +15,11 @@ namespace {
 using testing::Bytes;
 
 testing::HeifItemLayout itemSpec(uint32_t id, std::string type, Bytes data) {
-  testing::HeifItemLayout spec;
-  spec.id = id;
-  spec.type = std::move(type);
-  spec.data = std::move(data);
-  return spec;
+  testing::HeifItemLayout layout;
+  layout.id = id;
+  layout.type = std::move(type);
+  layout.data = std::move(data);
+  return layout;
 }
 
 Bytes smallTiff(bool bigEndian) {

@@ -89,6 +89,23 @@ PY
       run $args; expect_status 2
     done
     ;;
+  set_and_strip)
+    run set "$photo" Artist="Jane Doe" --gps -33.8667,151.2,10 -o "$work/set.jpg"; expect_status 0
+    run get "$work/set.jpg" Artist; expect_status 0
+    [ "$(cat "$work/out")" = "Jane Doe" ] || fail "Artist not written: $(cat "$work/out")"
+    run get "$work/set.jpg" GPSLatitudeRef; expect_status 0
+    [ "$(cat "$work/out")" = "S" ] || fail "GPS not written"
+    run get "$work/set.jpg" Model; expect_status 0   # untouched tags survive
+    run set "$photo" NoSuchTag=1 -o "$work/bad.jpg"; expect_status 2
+    grep -q "Artist" "$work/err" || fail "an unknown name should list the editable names"
+    [ ! -e "$work/bad.jpg" ] || fail "a refused edit must not write"
+    run strip "$work/set.jpg" -o "$work/clean.jpg"; expect_status 0
+    run tags "$work/clean.jpg"; expect_status 0
+    [ ! -s "$work/out" ] || fail "stripped file still has tags: $(head -3 "$work/out")"
+    cp "$work/set.jpg" "$work/inplace.jpg"
+    run strip "$work/inplace.jpg" --in-place; expect_status 0
+    cmp -s "$work/inplace.jpg" "$work/clean.jpg" || fail "--in-place differs from -o"
+    ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok $case_name"

@@ -9,10 +9,30 @@ namespace orvel::exif {
 
 using ByteView = std::span<const uint8_t>;
 
+namespace detail {
+// While a parse on this thread reads only the head of a longer file: where the head ends, and
+// whether the parse asked about anything at or past that end (see HeadWatch).
+extern thread_local constinit const uint8_t* watchedHeadEnd;
+extern thread_local constinit bool watchedHeadOverrun;
+}  // namespace detail
+
+// Every place that consults where a view ends (a failed bounds check, a loop that runs to the
+// end, a count clamped to what fits) reports it here. When the view ends where a watched file
+// head ends, the answer could differ for the whole file, so the head's result is not used.
+inline void noteViewEnd(ByteView view) noexcept {
+  if (detail::watchedHeadEnd != nullptr && view.data() + view.size() == detail::watchedHeadEnd) {
+    detail::watchedHeadOverrun = true;
+  }
+}
+
 // True when [position, position + size) lies inside the view; safe for any inputs.
 inline bool inBounds(ByteView data, int64_t position, int64_t size) noexcept {
-  return position >= 0 && size >= 0 && position <= static_cast<int64_t>(data.size()) &&
-         size <= static_cast<int64_t>(data.size()) - position;
+  if (position >= 0 && size >= 0 && position <= static_cast<int64_t>(data.size()) &&
+      size <= static_cast<int64_t>(data.size()) - position) {
+    return true;
+  }
+  if (position >= 0 && size >= 0) noteViewEnd(data);
+  return false;
 }
 
 inline uint16_t readUint16(ByteView data, int64_t position, bool bigEndian) noexcept {

@@ -5,12 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace orvel::exif {
 namespace {
-
-constexpr int64_t kReadLimit = int64_t{64} << 10;
 
 // Reads until `length` bytes arrived or the file ended; -1 on an error.
 int64_t readFully(int fd, int64_t offset, uint8_t* out, int64_t length) {
@@ -51,7 +50,7 @@ std::optional<ByteView> ReadOnlyFile::prefix(int64_t length) {
   if (map_ == nullptr && copy_.empty()) {
     // One read is cheaper than mapping, faulting and unmapping for small prefixes; larger ones
     // are mapped so that only the pages a parser touches are loaded.
-    void* mapped = length <= kReadLimit ? MAP_FAILED
+    void* mapped = length <= kWholeReadLimit ? MAP_FAILED
                                         : ::mmap(nullptr, static_cast<std::size_t>(length),
                                                  PROT_READ, MAP_PRIVATE, fd_, 0);
     if (mapped != MAP_FAILED) {
@@ -69,6 +68,28 @@ std::optional<ByteView> ReadOnlyFile::prefix(int64_t length) {
   }
   if (map_ != nullptr) return ByteView(static_cast<const uint8_t*>(map_), mapLength_);
   return ByteView(copy_);
+}
+
+std::optional<ByteView> ReadOnlyFile::head(int64_t length) {
+  if (!isOpen() || length <= 0) return std::nullopt;
+  length = std::min(length, size_);
+  if (length > headLength_) {
+    // Not zero-filled: every byte is read over at once.
+    auto grown = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(length));
+    if (headLength_ > 0) std::copy_n(head_.get(), headLength_, grown.get());
+    const int64_t wanted = length - headLength_;
+    if (readFully(fd_, headLength_, grown.get() + headLength_, wanted) != wanted) {
+      return std::nullopt;
+    }
+    head_ = std::move(grown);
+    headLength_ = length;
+  }
+  return ByteView(head_.get(), static_cast<std::size_t>(length));
+}
+
+void ReadOnlyFile::releaseHead() {
+  head_.reset();
+  headLength_ = 0;
 }
 
 std::optional<std::vector<uint8_t>> ReadOnlyFile::readAt(int64_t offset, int64_t length) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@
 #include "exif/endian.h"
 
 namespace orvel::exif {
+
+// Prefixes up to this size are read whole with one call; larger ones are mapped.
+inline constexpr int64_t kWholeReadLimit = int64_t{64} << 10;
 
 class ReadOnlyFile {
  public:
@@ -27,6 +31,12 @@ class ReadOnlyFile {
   // error. Fewer bytes when the file shrank meanwhile and had to be read.
   std::optional<ByteView> prefix(int64_t length);
 
+  // The first min(length, size) bytes read into memory, keeping what earlier calls read;
+  // nullopt on a read error or when the file proved shorter than its size. Valid until the
+  // next call or releaseHead.
+  std::optional<ByteView> head(int64_t length);
+  void releaseHead();
+
   // Up to `length` bytes at `offset` (fewer at the end of the file); nullopt on a read error.
   std::optional<std::vector<uint8_t>> readAt(int64_t offset, int64_t length) const;
 
@@ -36,6 +46,8 @@ class ReadOnlyFile {
   void* map_ = nullptr;
   std::size_t mapLength_ = 0;
   std::vector<uint8_t> copy_;
+  std::unique_ptr<uint8_t[]> head_;
+  int64_t headLength_ = 0;
 };
 
 }  // namespace orvel::exif

@@ -168,10 +168,10 @@ void storeField(IptcRecord& record, uint8_t dataset, const std::string& value) {
 }  // namespace
 
 IptcLocation findApp13Iptc(ByteView data) noexcept {
-  const auto length = static_cast<int64_t>(data.size());
-  if (length < 2 || data[0] != 0xFF || data[1] != 0xD8) return {};
+  if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xD8) return {};
   int64_t a = 2;
-  while (length - a >= 4) {
+  // Bounds checks rather than length comparisons, so that a walk reaching the end is noticed.
+  while (inBounds(data, a, 4)) {
     const uint8_t marker = data[static_cast<std::size_t>(a + 1)];
     if (data[static_cast<std::size_t>(a)] != 0xFF || marker == kMarkerEndOfImage ||
         marker == kMarkerStartOfScan) {
@@ -180,8 +180,8 @@ IptcLocation findApp13Iptc(ByteView data) noexcept {
     const int64_t segmentLength = readUint16(data, a + 2, true);
     if (segmentLength < 2) return {};
     const int64_t segmentEnd = a + 2 + segmentLength;
-    if (marker == kMarkerApp13 && segmentEnd <= length && segmentEnd - a >= kResourcesStart &&
-        bytesEqual(data, a + 4, kPhotoshopSignature)) {
+    if (marker == kMarkerApp13 && inBounds(data, a, segmentEnd - a) &&
+        segmentEnd - a >= kResourcesStart && bytesEqual(data, a + 4, kPhotoshopSignature)) {
       const IptcLocation found = findInResources(data, a + kResourcesStart, segmentEnd);
       if (found.offset >= 0) return found;
     }

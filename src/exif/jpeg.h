@@ -16,4 +16,9 @@ struct ExifBlock {
 // is as the segment states it and is not checked against the data.
 ExifBlock findExifAPP1(ByteView data) noexcept;
 
+// How many leading bytes of a JPEG its marker segments occupy, up to and including the four
+// bytes of the marker that ends every metadata walk (start of scan, end of image, a broken
+// chain). The answer may exceed `head`, which then holds too little of the file.
+int64_t jpegSegmentsEnd(ByteView head) noexcept;
+
 }  // namespace orvel::exif

@@ -9,6 +9,7 @@
 #include "exif/containers.h"
 #include "exif/datetime.h"
 #include "exif/file_source.h"
+#include "exif/head_watch.h"
 #include "exif/ifd_walk.h"
 #include "exif/iptc.h"
 #include "exif/isobmff.h"
@@ -21,6 +22,11 @@ namespace orvel::exif {
 namespace {
 
 constexpr int64_t kMinimumPrefix = 16;
+// A large JPEG is first read this far, then as far as its marker segments reach plus a margin,
+// up to the limit; beyond it the prefix is mapped instead.
+constexpr int64_t kFirstHeadLength = int64_t{16} << 10;
+constexpr int64_t kHeadMargin = int64_t{4} << 10;
+constexpr int64_t kHeadLimit = int64_t{256} << 10;
 constexpr int64_t kMoviePayloadLimit = int64_t{5} << 20;
 constexpr uint16_t kSubIfdsTag = 0x014A;
 constexpr uint16_t kExifPointerTag = 0x8769;
@@ -349,6 +355,34 @@ void readBeyondPrefix(Metadata& meta, ByteView prefix, const ReadOnlyFile& file)
   }
 }
 
+// The head of a large JPEG, grown until it holds the marker segments; nullopt when they reach
+// past the limit or the file cannot be read that far.
+std::optional<ByteView> readJpegHead(ReadOnlyFile& file, int64_t prefixLength) {
+  std::optional<ByteView> head = file.head(std::min(kFirstHeadLength, prefixLength));
+  if (!head || !hasJpegSignature(*head)) return std::nullopt;
+  for (;;) {
+    const int64_t wanted = std::min(jpegSegmentsEnd(*head) + kHeadMargin, prefixLength);
+    if (wanted <= static_cast<int64_t>(head->size())) return head;
+    if (wanted > kHeadLimit) return std::nullopt;
+    head = file.head(wanted);
+    if (!head) return std::nullopt;
+  }
+}
+
+// A JPEG keeps its metadata before the scan, so a large one is read from its head when that
+// gives the record the whole prefix would; mapping the prefix costs more than reading a few
+// kilobytes.
+std::optional<Metadata> readFromHead(ReadOnlyFile& file, int64_t prefixLength) {
+  if (prefixLength <= kWholeReadLimit) return std::nullopt;
+  std::optional<Metadata> meta;
+  if (const std::optional<ByteView> head = readJpegHead(file, prefixLength)) {
+    meta = static_cast<int64_t>(head->size()) >= prefixLength ? readMetadataFromBytes(*head)
+                                                               : readMetadataFromHead(*head);
+  }
+  file.releaseHead();
+  return meta;
+}
+
 }  // namespace
 
 Metadata defaultMetadata() {
@@ -394,10 +428,21 @@ Metadata readMetadataFromBytes(ByteView data) {
   return meta;
 }
 
+std::optional<Metadata> readMetadataFromHead(ByteView head) {
+  if (static_cast<int64_t>(head.size()) < kMinimumPrefix || !hasJpegSignature(head)) {
+    return std::nullopt;
+  }
+  const HeadWatch watch(head);
+  Metadata meta = readMetadataFromBytes(head);
+  if (watch.overrun()) return std::nullopt;
+  return meta;
+}
+
 Metadata readMetadata(const std::string& path, int64_t maxBytes) {
   ReadOnlyFile file(path);
   if (!file.isOpen() || file.size() <= 0) return defaultMetadata();
   const int64_t wanted = std::min(file.size(), std::max(maxBytes, kMinimumPrefix));
+  if (std::optional<Metadata> meta = readFromHead(file, wanted)) return std::move(*meta);
   const std::optional<ByteView> prefix = file.prefix(wanted);
   if (!prefix || prefix->empty()) return defaultMetadata();
   Metadata meta = readMetadataFromBytes(*prefix);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "exif/endian.h"
@@ -42,8 +43,14 @@ Metadata defaultMetadata();
 // Reads every metadata source the container holds.
 Metadata readMetadataFromBytes(ByteView data);
 
+// Reads a JPEG from the first bytes of a longer buffer: the record readMetadataFromBytes
+// gives for the whole buffer, or nullopt when that could depend on bytes beyond the head
+// (or the head is no JPEG).
+std::optional<Metadata> readMetadataFromHead(ByteView head);
+
 // Reads a file: at most max(maxBytes, 16) bytes of its prefix, plus a movie box or an Exif
-// item beyond it. A missing, empty or unreadable file gives the default record.
+// item beyond it; a large JPEG is read only as far as its metadata reaches when that gives the
+// same record. A missing, empty or unreadable file gives the default record.
 Metadata readMetadata(const std::string& path, int64_t maxBytes);
 
 // Reads the TIFF block whose header starts at the absolute position (IFD0 with its Exif and

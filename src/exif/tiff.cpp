@@ -188,6 +188,7 @@ Ifd readIFD(ByteView data, int64_t ifdPosition, int64_t base, bool bigEndian) {
   const uint16_t declared = readUint16(data, ifdPosition, bigEndian);
   const int64_t fitting = (static_cast<int64_t>(data.size()) - ifdPosition - 2) / kEntrySize;
   const int64_t count = std::clamp<int64_t>(fitting, 0, declared);
+  if (fitting < declared) noteViewEnd(data);  // the entries were cut by the end of the bytes
   std::vector<IfdEntries::value_type> entries;
   entries.reserve(static_cast<std::size_t>(count));
   int64_t position = ifdPosition + 2;

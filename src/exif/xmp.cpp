@@ -127,10 +127,10 @@ bool headerMatches(ByteView data, int64_t position) noexcept {
 }
 
 XmpLocation findXmpApp1(ByteView data) noexcept {
-  const auto length = static_cast<int64_t>(data.size());
-  if (length < 4 || data[0] != 0xFF || data[1] != 0xD8) return {};
+  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return {};
   int64_t position = 2;
-  while (position + 4 < length) {
+  // A bounds check rather than a length comparison, so that a walk reaching the end is noticed.
+  while (inBounds(data, position, 5)) {
     const uint8_t lead = data[static_cast<std::size_t>(position)];
     const uint8_t marker = data[static_cast<std::size_t>(position + 1)];
     if (lead != 0xFF || marker == kMarkerStartOfScan || marker == kMarkerEndOfImage) return {};

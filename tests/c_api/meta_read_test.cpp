@@ -9,32 +9,13 @@
 
 #include "orvel.h"
 #include "support/sample_photo.h"
+#include "support/temp_dir.h"
 
 using orvel::testing::Bytes;
 using orvel::testing::SamplePhoto;
+using orvel::testing::TempDir;
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/orvel-meta-read-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name, const Bytes& bytes) const {
-    std::string path = (path_ / name).string();
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr);
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
-  }
-  std::string path() const { return path_.string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 ov_meta* readBuffer(const Bytes& bytes) {
   ov_meta* handle = nullptr;
@@ -105,7 +86,7 @@ TEST(MetaReadFile, LargeFileWithEarlyExif) {
 
 TEST(MetaReadFile, EmptyFileAndDirectoryGiveInvalidHandles) {
   TempDir dir;
-  for (const std::string& path : {dir.file("empty.jpg", {}), dir.path()}) {
+  for (const std::string& path : {dir.file("empty.jpg", {}), dir.path().string()}) {
     ov_meta* h = readFile(path);
     ASSERT_NE(h, nullptr) << path;
     EXPECT_FALSE(ov_exif_is_valid(h));

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,6 +14,7 @@
 #include "exif/datetime.h"
 #include "exif/metadata.h"
 #include "support/exif_samples.h"
+#include "support/temp_dir.h"
 
 using namespace orvel::exif;
 using orvel::testing::Bytes;
@@ -22,27 +22,9 @@ using orvel::testing::Bytes;
 namespace {
 
 using orvel::testing::LocalZone;
+using orvel::testing::TempDir;
 
 constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvel-h2-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string file(const std::string& name, const Bytes& bytes) const {
-    const std::string path = (path_ / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-  std::filesystem::path path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace
 
@@ -165,31 +147,4 @@ TEST(ReadFile, SameRecordAsTheBufferAndThePrefixLimit) {
   // The smallest prefix is 16 bytes, whatever the caller asks for.
   EXPECT_FALSE(readMetadata(path, -1).isValid);
   EXPECT_FALSE(readMetadata(path, 0).isValid);
-}
-
-TEST(ReadFile, LargeJpegCostsNoMoreThanASmallOne) {
-  TempDir dir;
-  Bytes small = orvel::testing::cameraJpeg();
-  const std::string smallPath = dir.file("small.jpg", small);
-  // 20 MiB: the EXIF in the first kilobytes, then a long scan.
-  Bytes large = small;
-  large.resize(20u << 20, 0x55);
-  const std::string largePath = dir.file("large.jpg", large);
-  auto timeOf = [](const std::string& path) {
-    auto best = std::chrono::nanoseconds::max();
-    for (int i = 0; i < 20; ++i) {
-      const auto start = std::chrono::steady_clock::now();
-      const Metadata meta = readMetadata(path, kDefaultReadPrefix);
-      const auto spent = std::chrono::steady_clock::now() - start;
-      EXPECT_TRUE(meta.isValid);
-      best = std::min(best, std::chrono::duration_cast<std::chrono::nanoseconds>(spent));
-    }
-    return best;
-  };
-  const auto smallTime = timeOf(smallPath);
-  const auto largeTime = timeOf(largePath);
-  // Reading the 16 MiB prefix would take milliseconds; mapping it costs microseconds.
-  EXPECT_LT(largeTime, std::chrono::milliseconds(2));
-  EXPECT_LT(largeTime, smallTime * 4 + std::chrono::microseconds(200));
-  EXPECT_EQ(readMetadata(largePath, kDefaultReadPrefix).camera, "Canon Canon EOS 5D Mark IV");
 }

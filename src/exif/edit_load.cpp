@@ -9,6 +9,7 @@
 #include "exif/isobmff.h"
 #include "exif/jpeg.h"
 #include "exif/png.h"
+#include "exif/read_limits.h"
 #include "exif/webp.h"
 
 namespace orvel::exif {
@@ -68,7 +69,8 @@ bool holdsValue(const TiffTag& entry) { return entry.count == 0 || !entry.data.e
 
 void loadDirectory(TagValues& into, const Ifd& ifd, int64_t base) {
   for (const auto& [tag, entry] : ifd.tags) {
-    if (isUncarried(tag) || !holdsValue(entry)) continue;
+    if (isUncarried(tag) || !holdsValue(entry) || !mayProduceOutput()) continue;
+    chargeOutput(static_cast<int64_t>(entry.data.size()));
     ExifValue value = decodeTag(entry);
     if (typeSize(entry.type) * int64_t{entry.count} > 4) value.origin = entry.offset - base;
     into.set(tag, std::move(value));
@@ -95,6 +97,7 @@ void noteMakerNoteLayout(ExifEdit& edit) {
 }
 
 ExifEdit parseBlockAt(ByteView data, int64_t base) {
+  const ReadLimits limits;
   ExifEdit edit;
   const int64_t length = static_cast<int64_t>(data.size());
   if (base < 0 || sum(base, 8) > length) return edit;

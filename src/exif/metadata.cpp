@@ -15,6 +15,7 @@
 #include "exif/isobmff.h"
 #include "exif/jpeg.h"
 #include "exif/png.h"
+#include "exif/read_limits.h"
 #include "exif/tiff.h"
 #include "exif/xmp.h"
 
@@ -412,6 +413,8 @@ void applyVideoMeta(Metadata& meta, const VideoMeta& video) {
 }
 
 Metadata readMetadataFromBytes(ByteView data) {
+  std::optional<ReadLimits> limits;  // a caller's own limits hold instead
+  if (!readLimitsActive()) limits.emplace();
   Metadata meta = defaultMetadata();
   if (data.size() < 2) return meta;
   switch (detectContainer(data)) {

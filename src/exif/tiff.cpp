@@ -1,5 +1,7 @@
 #include "exif/tiff.h"
 
+#include "exif/read_limits.h"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -157,6 +159,24 @@ std::string renderNumbers(const TiffTag& tag) {
   return out;
 }
 
+std::string renderValue(const TiffTag& tag) {
+  switch (tag.type) {
+    case ttAscii: return renderAscii(tag.data);
+    case ttByte:
+    case ttSByte:
+    case ttUndefined: return renderBytes(tag.data);
+    case ttShort:
+    case ttLong:
+    case ttRational:
+    case ttSShort:
+    case ttSLong:
+    case ttSRational:
+    case ttFloat:
+    case ttDouble: return renderNumbers(tag);
+    default: return {};
+  }
+}
+
 }  // namespace
 
 uint32_t typeSize(uint8_t type) noexcept { return type < kTypeSizes.size() ? kTypeSizes[type] : 0; }
@@ -187,8 +207,8 @@ Ifd readIFD(ByteView data, int64_t ifdPosition, int64_t base, bool bigEndian) {
   if (!inBounds(data, ifdPosition, 2)) return ifd;
   const uint16_t declared = readUint16(data, ifdPosition, bigEndian);
   const int64_t fitting = (static_cast<int64_t>(data.size()) - ifdPosition - 2) / kEntrySize;
-  const int64_t count = std::clamp<int64_t>(fitting, 0, declared);
-  if (fitting < declared) noteViewEnd(data);  // the entries were cut by the end of the bytes
+  if (fitting < declared) noteViewEnd(data);  // the entries are cut by the end of the bytes
+  const int64_t count = grantEntries(std::clamp<int64_t>(fitting, 0, declared));
   std::vector<IfdEntries::value_type> entries;
   entries.reserve(static_cast<std::size_t>(count));
   int64_t position = ifdPosition + 2;
@@ -249,21 +269,13 @@ LongValue readLongTag(const TiffTag& tag) noexcept {
 
 std::string toString(const TiffTag& tag) {
   if (tag.data.empty()) return {};
-  switch (tag.type) {
-    case ttAscii: return renderAscii(tag.data);
-    case ttByte:
-    case ttSByte:
-    case ttUndefined: return renderBytes(tag.data);
-    case ttShort:
-    case ttLong:
-    case ttRational:
-    case ttSShort:
-    case ttSLong:
-    case ttSRational:
-    case ttFloat:
-    case ttDouble: return renderNumbers(tag);
-    default: return {};
-  }
+  // Small values render to a few hundred characters at most and are bounded by the entry
+  // limit; only larger ones are worth counting against the output limit.
+  if (static_cast<int64_t>(tag.data.size()) <= kUncountedValueBytes) return renderValue(tag);
+  if (!mayProduceOutput()) return {};
+  std::string text = renderValue(tag);
+  chargeOutput(static_cast<int64_t>(text.size()));
+  return text;
 }
 
 uint32_t gcd(uint32_t a, uint32_t b) noexcept {

@@ -94,6 +94,7 @@ LongValue readLongTag(const TiffTag& tag) noexcept;
 
 // The canonical text of a raw value: numbers in decimal, reduced rationals, shortest
 // round-trip floats, trimmed ASCII, printable bytes as text and anything else as hex pairs.
+// Empty once a read has rendered its limit of text (exif/read_limits.h).
 std::string toString(const TiffTag& tag);
 
 uint32_t gcd(uint32_t a, uint32_t b) noexcept;

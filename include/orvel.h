@@ -103,9 +103,12 @@ ORVEL_API ov_status mapImgStatus(uint8_t kind) OV_NOEXCEPT;
 typedef struct ov_meta ov_meta;
 
 /* Reads the metadata of the file at path (its first 16 MiB, plus a movie box or Exif item
- * further on) into a new handle stored in *out. Returns 0; a missing, empty or unreadable file
- * still gives 0 and a handle whose ov_exif_is_valid() is 0. 2 when path or out is NULL, 1 when
- * reading fails; *out is left NULL on every failure. Free the handle with ov_exif_meta_free(). */
+ * further on; a large JPEG only as far as its metadata reaches) into a new handle stored in
+ * *out. Returns 0; a missing, empty or unreadable file still gives 0 and a handle whose
+ * ov_exif_is_valid() is 0. 2 when path or out is NULL, 1 when reading fails; *out is left NULL
+ * on every failure. Free the handle with ov_exif_meta_free(). One read walks at most 2^20
+ * directory entries and renders at most 64 MiB of text from values over 64 bytes; only hostile
+ * files reach these bounds, and what lies beyond them is left out or left empty. */
 ORVEL_API ov_status ov_exif_read_file(const char *path, ov_meta **out) OV_NOEXCEPT;
 
 /* As ov_exif_read_file() for length bytes at data (JPEG, TIFF, PNG, WebP, HEIF/AVIF or
@@ -159,7 +162,8 @@ typedef struct ov_edit ov_edit;
 
 /* Opens the EXIF of the file at path (JPEG, TIFF, PNG, WebP, HEIF/AVIF) for editing and stores
  * a new handle in *out; 0. A file without EXIF, or one that cannot be read, opens empty (the
- * failure shows when writing). 2 when path or out is NULL, 1 on an internal failure; *out is
+ * failure shows when writing). At most 64 MiB of values are loaded; the entries of a hostile
+ * file beyond that are dropped. 2 when path or out is NULL, 1 on an internal failure; *out is
  * NULL on failure. Free with ov_exif_edit_free(). */
 ORVEL_API ov_status ov_exif_edit_open(const char *path, ov_edit **out) OV_NOEXCEPT;
 

@@ -1,12 +1,12 @@
 #include "exif/tiff.h"
 
-#include "exif/read_limits.h"
-
 #include <algorithm>
 #include <array>
-#include <stdexcept>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
+
+#include "exif/read_limits.h"
 
 namespace orvel::exif {
 namespace {

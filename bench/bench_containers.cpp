@@ -15,9 +15,10 @@
 #include <exiv2/exiv2.hpp>
 #pragma GCC diagnostic pop
 
-#include "exif/isobmff.h"
-#include "exif/png.h"
-#include "exif/webp.h"
+#include "container/png.h"
+#include "metadata/edit/rebuild.h"
+#include "metadata/pipeline/locate.h"
+#include "metadata/xmp/xmp.h"
 #include "orvel.h"
 
 namespace {
@@ -91,9 +92,9 @@ size_t exiv2Strip(const Bytes& file) {
 void pngLocateOrvel(benchmark::State& state) {
   const Bytes& png = inputs().png;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(orvel::exif::findExifInPng(png));
-    benchmark::DoNotOptimize(orvel::exif::pngTextChunks(png));
-    benchmark::DoNotOptimize(orvel::exif::findXmpInPng(png));
+    benchmark::DoNotOptimize(orvel::metadata::pipeline::findExifInPng(png));
+    benchmark::DoNotOptimize(orvel::container::pngTextChunks(png));
+    benchmark::DoNotOptimize(orvel::metadata::xmp::findXmpInPng(png));
   }
 }
 
@@ -102,7 +103,7 @@ void pngLocateExiv2(benchmark::State& state) {
 }
 
 void pngStripOrvel(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(orvel::exif::stripPng(inputs().png));
+  for (auto _ : state) benchmark::DoNotOptimize(orvel::metadata::edit::stripPng(inputs().png));
 }
 
 void pngStripExiv2(benchmark::State& state) {
@@ -112,8 +113,8 @@ void pngStripExiv2(benchmark::State& state) {
 void webpLocateOrvel(benchmark::State& state) {
   const Bytes& webp = inputs().webp;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(orvel::exif::findExifInWebp(webp));
-    benchmark::DoNotOptimize(orvel::exif::findXmpInWebp(webp));
+    benchmark::DoNotOptimize(orvel::metadata::pipeline::findExifInWebp(webp));
+    benchmark::DoNotOptimize(orvel::metadata::xmp::findXmpInWebp(webp));
   }
 }
 
@@ -122,7 +123,7 @@ void webpLocateExiv2(benchmark::State& state) {
 }
 
 void webpStripOrvel(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(orvel::exif::stripWebp(inputs().webp));
+  for (auto _ : state) benchmark::DoNotOptimize(orvel::metadata::edit::stripWebp(inputs().webp));
 }
 
 void webpStripExiv2(benchmark::State& state) {
@@ -130,7 +131,8 @@ void webpStripExiv2(benchmark::State& state) {
 }
 
 void heifLocateOrvel(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(orvel::exif::findExifTiffInIsobmff(inputs().heic));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(orvel::metadata::pipeline::findExifTiffInIsobmff(inputs().heic));
 }
 
 }  // namespace

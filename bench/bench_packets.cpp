@@ -11,8 +11,8 @@
 #include <exiv2/exiv2.hpp>
 #pragma GCC diagnostic pop
 
-#include "exif/iptc.h"
-#include "exif/xmp.h"
+#include "metadata/iptc/iptc.h"
+#include "metadata/xmp/xmp.h"
 #include "support/packet_builders.h"
 
 namespace {
@@ -53,7 +53,7 @@ Bytes sampleIptcStream() {
 void xmpOrvel(benchmark::State& state) {
   const std::string packet = samplePacket();
   for (auto _ : state) {
-    auto record = orvel::exif::parseXmp(packet);
+    auto record = orvel::metadata::xmp::parseXmp(packet);
     benchmark::DoNotOptimize(record.properties.size());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * packet.size()));
@@ -78,7 +78,7 @@ void iptcOrvel(benchmark::State& state) {
   const Bytes stream = sampleIptcStream();
   const Bytes jpeg = orvel::testing::jpegWithIptc({stream});
   for (auto _ : state) {
-    auto record = orvel::exif::parseIptc(jpeg);
+    auto record = orvel::metadata::iptc::parseIptc(jpeg);
     benchmark::DoNotOptimize(record.names.size());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));

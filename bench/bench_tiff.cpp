@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "exif/tiff.h"
+#include "container/tiff.h"
 #include "support/builders.h"
 
 namespace {
@@ -47,7 +47,8 @@ const Bytes& block() {
 }
 
 void tiffRender(benchmark::State& state) {
-  using namespace orvel::exif;
+  using namespace orvel::base;
+  using namespace orvel::container;
   ByteView data(block());
   for (auto _ : state) {
     std::size_t total = 0;

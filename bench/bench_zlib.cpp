@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "compress/zlib.h"
-#include "zepra/sample_data.h"
+#include "deflate/zlib.h"
+#include "deflate/sample_data.h"
 
 namespace {
 
@@ -84,14 +84,14 @@ Sample photoSample() {
     sample.plain.insert(sample.plain.end(), plain.begin(), plain.end());
   }
   std::filesystem::remove_all(dir);
-  if (sample.plain.empty()) sample.plain = zepra::testing::photoScanlines(1024, 768, 1);
+  if (sample.plain.empty()) sample.plain = orvel::deflate::testing::photoScanlines(1024, 768, 1);
   sample.stream = zlibLevel(sample.plain, 6);
   return sample;
 }
 
 Sample textSample() {
   Sample sample;
-  sample.plain = zepra::testing::textBytes(4 << 20);
+  sample.plain = orvel::deflate::testing::textBytes(4 << 20);
   sample.stream = zlibLevel(sample.plain, 6);
   return sample;
 }
@@ -108,7 +108,7 @@ const Sample& text() {
 
 void inflateOrvel(benchmark::State& state, const Sample& s) {
   for (auto _ : state) {
-    Bytes out = orvel::zlibInflate(s.stream, static_cast<int64_t>(s.plain.size()));
+    Bytes out = orvel::deflate::zlibInflate(s.stream, static_cast<int64_t>(s.plain.size()));
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
@@ -139,7 +139,7 @@ void inflateLibdeflate(benchmark::State& state, const Sample& s) {
 void deflateOrvel(benchmark::State& state, const Sample& s) {
   size_t size = 0;
   for (auto _ : state) {
-    Bytes out = orvel::zlibDeflate(s.plain);
+    Bytes out = orvel::deflate::zlibDeflate(s.plain);
     size = out.size();
     benchmark::DoNotOptimize(out.data());
   }
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   registerAll();
   for (const Sample* s : {&photo(), &text()}) {
-    const Bytes ours = orvel::zlibDeflate(s->plain);
+    const Bytes ours = orvel::deflate::zlibDeflate(s->plain);
     std::printf(
         "input %zu bytes: zlib level 6 %zu, level 1 %zu, orvel %zu (size ratio vs level 1: %.3f)\n",
         s->plain.size(), s->stream.size(), zlibLevel(s->plain, 1).size(), ours.size(),

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "exif/edit.h"
-#include "exif/edit_load.h"
-#include "exif/serialize.h"
+#include "metadata/edit/edit.h"
+#include "metadata/edit/load.h"
+#include "metadata/edit/serialize.h"
 #include "orvel.h"
 
 namespace {
@@ -16,11 +16,11 @@ void check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-void checkBlockReadsBack(const orvel::exif::ExifEdit& edit) {
-  const std::vector<uint8_t> block = orvel::exif::serialize(edit);
-  const orvel::exif::ExifEdit back = orvel::exif::parseExifBytes(block);
+void checkBlockReadsBack(const orvel::metadata::edit::ExifEdit& edit) {
+  const std::vector<uint8_t> block = orvel::metadata::edit::serialize(edit);
+  const orvel::metadata::edit::ExifEdit back = orvel::metadata::edit::parseExifBytes(block);
   check(back.ifd0.size() == edit.ifd0.size() || edit.ifd0.find(0x8769) || edit.ifd0.find(0x8825));
-  const orvel::exif::ExifValue* artist = back.ifd0.find(0x013B);
+  const orvel::metadata::edit::ExifValue* artist = back.ifd0.find(0x013B);
   check(artist != nullptr && artist->text == "fuzz artist");
   check(back.gps.find(0x0002) != nullptr);
 }
@@ -44,17 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(status == OV_EXIF_OK || status == OV_EXIF_UNSUPPORTED);
   if (status == OV_EXIF_OK) {
     check(out != nullptr && length > 0);
-    orvel::exif::ExifEdit back =
-        orvel::exif::parseExifBytes(orvel::exif::ByteView(out, static_cast<size_t>(length)));
-    const orvel::exif::ExifValue* artist = back.ifd0.find(0x013B);
+    orvel::metadata::edit::ExifEdit back = orvel::metadata::edit::parseExifBytes(
+        orvel::base::ByteView(out, static_cast<size_t>(length)));
+    const orvel::metadata::edit::ExifValue* artist = back.ifd0.find(0x013B);
     check(artist != nullptr && artist->text == "fuzz artist");
     checkBlockReadsBack(back);
   }
   ov_exif_buffer_free(out);
   // The loader and serialiser on their own, whatever the container said.
-  orvel::exif::ExifEdit loaded = orvel::exif::parseExifBytes(orvel::exif::ByteView(data, size));
-  orvel::exif::setArtist(loaded, "fuzz artist");
-  orvel::exif::setGps(loaded, 1, 2, 3);
+  orvel::metadata::edit::ExifEdit loaded =
+      orvel::metadata::edit::parseExifBytes(orvel::base::ByteView(data, size));
+  orvel::metadata::edit::setArtist(loaded, "fuzz artist");
+  orvel::metadata::edit::setGps(loaded, 1, 2, 3);
   try {
     checkBlockReadsBack(loaded);
   } catch (const std::exception&) {

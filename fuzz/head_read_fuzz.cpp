@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "exif/metadata.h"
+#include "metadata/pipeline/read.h"
 #include "support/same_record.h"
 
 namespace {
@@ -17,11 +17,13 @@ void check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
-  const orvel::exif::ByteView input(data, size);
+  const orvel::base::ByteView input(data, size);
   const std::size_t cut = input[0] | std::size_t{input[1]} << 8;
-  const orvel::exif::ByteView file = input.subspan(2);
-  const std::optional<orvel::exif::Metadata> head =
-      orvel::exif::readMetadataFromHead(file.first(cut % (file.size() + 1)));
-  if (head) check(orvel::testing::sameRecord(*head, orvel::exif::readMetadataFromBytes(file)));
+  const orvel::base::ByteView file = input.subspan(2);
+  const std::optional<orvel::metadata::Metadata> head =
+      orvel::metadata::pipeline::readMetadataFromHead(file.first(cut % (file.size() + 1)));
+  if (head)
+    check(
+        orvel::testing::sameRecord(*head, orvel::metadata::pipeline::readMetadataFromBytes(file)));
   return 0;
 }

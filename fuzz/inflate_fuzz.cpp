@@ -6,9 +6,9 @@
 #include <limits>
 #include <span>
 
-#include "zepra/deflate.h"
-#include "zepra/formats/zlib.h"
-#include "zepra/reference_inflate.h"
+#include "deflate/deflate.h"
+#include "deflate/reference_inflate.h"
+#include "deflate/zlib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
@@ -18,20 +18,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       data[1] == 0xFF ? std::numeric_limits<int64_t>::max() : int64_t{data[1]} * 64;
   const int64_t start = data[2] % 4;
   const std::span<const uint8_t> stream = all.subspan(3);
-  const zepra::reference::Outcome expected = zepra::reference::inflate(stream, start, cap, budget);
+  const orvel::deflate::reference::Outcome expected =
+      orvel::deflate::reference::inflate(stream, start, cap, budget);
   try {
-    const zepra::InflateResult got = zepra::inflateWithConsumed(stream, start, cap, budget);
+    const orvel::deflate::InflateResult got =
+        orvel::deflate::inflateWithConsumed(stream, start, cap, budget);
     if (!expected.ok || got.output != expected.output || got.consumed != expected.consumed ||
         static_cast<int64_t>(got.output.size()) > cap) {
       __builtin_trap();
     }
-  } catch (const zepra::ZepraException& e) {
+  } catch (const orvel::deflate::ZepraException& e) {
     if (expected.ok || expected.message != e.what() || expected.kind != e.kind()) __builtin_trap();
   }
   try {
-    const auto out = zepra::zlibInflate(stream, cap);
+    const auto out = orvel::deflate::zlibInflate(stream, cap);
     if (static_cast<int64_t>(out.size()) > cap) __builtin_trap();
-  } catch (const zepra::ZepraException&) {
+  } catch (const orvel::deflate::ZepraException&) {
   }
   return 0;
 }

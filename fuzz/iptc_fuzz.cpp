@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/iptc.h"
+#include "metadata/iptc/iptc.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ std::vector<uint8_t> inApp13(const uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace orvel::exif;
+  using orvel::base::inBounds;
+  using namespace orvel::metadata::iptc;
   const bool isJpeg = size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
   if (!isJpeg && size > 0xFF00) return 0;
   const std::vector<uint8_t> buffer = isJpeg ? std::vector<uint8_t>(data, data + size)

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "exif/isobmff.h"
+#include "container/isobmff.h"
+#include "metadata/edit/rebuild.h"
+#include "metadata/movie/movie.h"
+#include "metadata/pipeline/locate.h"
 
 namespace {
 
-using orvel::exif::ByteView;
+using orvel::base::ByteView;
 
 void check(bool condition) {
   if (!condition) __builtin_trap();
@@ -23,19 +26,19 @@ std::vector<uint8_t> tiffOf(size_t length) {
 
 void checkLocators(ByteView file) {
   const int64_t length = static_cast<int64_t>(file.size());
-  const int64_t tiff = orvel::exif::findExifTiffInIsobmff(file);
+  const int64_t tiff = orvel::metadata::pipeline::findExifTiffInIsobmff(file);
   check(tiff == -1 || (tiff >= 4 && tiff + 4 <= length));
-  const int64_t scanned = orvel::exif::findExifInHEIC(file);
+  const int64_t scanned = orvel::metadata::pipeline::findExifInHEIC(file);
   check(scanned == -1 || (scanned >= 4 && scanned + 3 <= length));
-  (void)orvel::exif::parseIsobmff(file);
+  (void)orvel::metadata::movie::parseIsobmff(file);
 }
 
 void checkWriters(ByteView file) {
-  const auto stripped = orvel::exif::stripIsobmff(file);
+  const auto stripped = orvel::metadata::edit::stripIsobmff(file);
   check(stripped.empty() || stripped.size() == file.size());
   for (size_t tiffLength : {size_t{8}, size_t{300}}) {
     const auto tiff = tiffOf(tiffLength);
-    const auto written = orvel::exif::writeExifIsobmff(file, tiff);
+    const auto written = orvel::metadata::edit::writeExifIsobmff(file, tiff);
     const size_t appended = file.size() + 8 + 4 + tiffLength;
     check(written.empty() || written.size() == file.size() || written.size() == appended);
   }

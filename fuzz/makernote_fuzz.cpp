@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/ifd_walk.h"
-#include "exif/metadata.h"
-#include "exif/tiff.h"
+#include "metadata/exif/ifd_walk.h"
+#include "metadata/pipeline/read.h"
+#include "container/tiff.h"
 
 namespace {
 
@@ -83,7 +83,9 @@ Bytes buildBlock(bool bigEndian, std::string_view make, std::string_view model, 
 }
 
 void walk(const Bytes& block, bool bigEndian) {
-  using namespace orvel::exif;
+  using namespace orvel::container;
+  using namespace orvel::metadata;
+  using namespace orvel::metadata::exif;
   Metadata meta;
   const Ifd ifd0 = readIFD(block, kIfd0, 0, bigEndian);
   addIfdTags(meta, ifd0, block, 0);
@@ -105,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::size_t choice = (selector & 0x3F) % (kMakes.size() + 1);
   const bool bigEndian = (selector & 0x80) != 0;
   const std::string_view model = (selector & 0x40) != 0 ? "PENTAX K10D" : "Camera";
-  const orvel::exif::ByteView rest = orvel::exif::ByteView(data, size).subspan(1);
+  const orvel::base::ByteView rest = orvel::base::ByteView(data, size).subspan(1);
   Bytes note;
   std::string_view make;
   if (choice == kMakes.size()) {

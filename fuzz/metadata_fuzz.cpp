@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "exif/json.h"
-#include "exif/metadata.h"
+#include "metadata/pipeline/json.h"
+#include "metadata/pipeline/read.h"
 #include "orvel.h"
 
 namespace {
@@ -21,7 +21,7 @@ void checkJsonText(const std::string& json) {
   for (char c : json) check(static_cast<unsigned char>(c) >= 0x20 || c == '\n');
 }
 
-void checkHandle(const uint8_t* data, size_t size, const orvel::exif::Metadata& meta) {
+void checkHandle(const uint8_t* data, size_t size, const orvel::metadata::Metadata& meta) {
   ov_meta* handle = nullptr;
   check(ov_exif_read_buffer(data, static_cast<int64_t>(size), &handle) == OV_EXIF_OK);
   const int64_t count = ov_exif_tag_count(handle);
@@ -46,8 +46,9 @@ void checkHandle(const uint8_t* data, size_t size, const orvel::exif::Metadata& 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  orvel::exif::Metadata meta = orvel::exif::readMetadataFromBytes(orvel::exif::ByteView(data, size));
-  checkJsonText(orvel::exif::metaToJson(meta));
+  orvel::metadata::Metadata meta =
+      orvel::metadata::pipeline::readMetadataFromBytes(orvel::base::ByteView(data, size));
+  checkJsonText(orvel::metadata::pipeline::metaToJson(meta));
   checkHandle(data, size, meta);
   return 0;
 }

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "exif/png.h"
+#include "container/png.h"
+#include "metadata/edit/rebuild.h"
+#include "metadata/pipeline/locate.h"
+#include "metadata/xmp/xmp.h"
 
 namespace {
 
-using orvel::exif::ByteView;
+using orvel::base::ByteView;
 
 void check(bool condition) {
   if (!condition) __builtin_trap();
@@ -18,12 +21,12 @@ void check(bool condition) {
 
 // Whether the first IHDR of a rebuilt file is followed at once by the expected eXIf chunk.
 bool exifFollowsIhdr(const std::vector<uint8_t>& png, const std::vector<uint8_t>& exif) {
-  const auto expected = orvel::exif::makeChunk("eXIf", exif);
+  const auto expected = orvel::container::makeChunk("eXIf", exif);
   int64_t position = 8;
   const auto length = static_cast<int64_t>(png.size());
   while (position + 12 <= length) {
-    const int64_t next = position + 12 + orvel::exif::readUint32(png, position, true);
-    if (orvel::exif::chunkType(png, position + 4) == "IHDR") {
+    const int64_t next = position + 12 + orvel::base::readUint32(png, position, true);
+    if (orvel::container::chunkType(png, position + 4) == "IHDR") {
       return next + static_cast<int64_t>(expected.size()) <= length &&
              std::equal(expected.begin(), expected.end(), png.begin() + next);
     }
@@ -36,17 +39,17 @@ bool exifFollowsIhdr(const std::vector<uint8_t>& png, const std::vector<uint8_t>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ByteView png(data, size);
-  const int64_t exif = orvel::exif::findExifInPng(png);
+  const int64_t exif = orvel::metadata::pipeline::findExifInPng(png);
   check(exif == 0 || (exif >= 16 && exif < static_cast<int64_t>(size)));
-  (void)orvel::exif::pngTextChunks(png);
-  (void)orvel::exif::findXmpInPng(png);
+  (void)orvel::container::pngTextChunks(png);
+  (void)orvel::metadata::xmp::findXmpInPng(png);
 
-  const auto stripped = orvel::exif::stripPng(png);
-  check(stripped.empty() == !orvel::exif::isPng(png));
-  check(stripped.empty() || orvel::exif::stripPng(stripped) == stripped);
+  const auto stripped = orvel::metadata::edit::stripPng(png);
+  check(stripped.empty() == !orvel::container::isPng(png));
+  check(stripped.empty() || orvel::metadata::edit::stripPng(stripped) == stripped);
 
   const std::vector<uint8_t> newExif = {'I', 'I', '*', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};
-  const auto replaced = orvel::exif::replacePngExif(png, newExif);
+  const auto replaced = orvel::metadata::edit::replacePngExif(png, newExif);
   check(replaced.empty() || exifFollowsIhdr(replaced, newExif));
   return 0;
 }

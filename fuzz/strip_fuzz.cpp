@@ -8,7 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "exif/write.h"
+#include "base/file.h"
+#include "metadata/edit/write.h"
 #include "orvel.h"
 
 namespace {
@@ -39,7 +40,7 @@ std::vector<uint8_t> stripThroughFiles(const uint8_t* data, size_t size, ov_stat
   std::fclose(file);
   ::unlink(out.c_str());
   status = ov_exif_strip_file(in.c_str(), out.c_str());
-  std::vector<uint8_t> result = orvel::exif::readWholeFile(out);
+  std::vector<uint8_t> result = orvel::base::readWholeFile(out).value_or(std::vector<uint8_t>{});
   ::unlink(in.c_str());
   ::unlink(out.c_str());
   return result;
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(fromFile == stripped);
     if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) {
       checkJpegSegments(stripped);
-      check(orvel::exif::stripMetadataBytes(stripped) == stripped);
+      check(orvel::metadata::edit::stripMetadataBytes(stripped) == stripped);
     }
   }
   return 0;

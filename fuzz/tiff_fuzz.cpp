@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <set>
 
-#include "exif/tiff.h"
+#include "container/tiff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace orvel::exif;
+  using namespace orvel::base;
+  using namespace orvel::container;
   ByteView bytes(data, size);
   if (size < 8) return 0;
   const bool bigEndian = data[0] != 'I';

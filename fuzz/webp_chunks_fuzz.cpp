@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "exif/webp.h"
+#include "container/riff.h"
+#include "metadata/edit/rebuild.h"
+#include "metadata/pipeline/locate.h"
+#include "metadata/xmp/xmp.h"
 
 namespace {
 
-using orvel::exif::ByteView;
+using orvel::base::ByteView;
 
 void check(bool condition) {
   if (!condition) __builtin_trap();
@@ -25,12 +28,13 @@ struct Walk {
 
 Walk walk(const std::vector<uint8_t>& webp) {
   Walk result;
-  if (!orvel::exif::isWebp(webp) || orvel::exif::readUint32(webp, 4, false) != webp.size() - 8) {
+  if (!orvel::container::isWebp(webp) ||
+      orvel::base::readUint32(webp, 4, false) != webp.size() - 8) {
     return result;
   }
   size_t position = 12;
   while (position + 8 <= webp.size()) {
-    const uint32_t size = orvel::exif::readUint32(webp, static_cast<int64_t>(position) + 4, false);
+    const uint32_t size = orvel::base::readUint32(webp, static_cast<int64_t>(position) + 4, false);
     const size_t next = position + 8 + size + (size & 1);
     if (next > webp.size()) return result;
     const std::string fourcc(webp.begin() + static_cast<long>(position),
@@ -53,18 +57,18 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ByteView webp(data, size);
-  const int64_t exif = orvel::exif::findExifInWebp(webp);
+  const int64_t exif = orvel::metadata::pipeline::findExifInWebp(webp);
   check(exif == 0 || (exif >= 20 && exif <= static_cast<int64_t>(size)));
-  (void)orvel::exif::findXmpInWebp(webp);
+  (void)orvel::metadata::xmp::findXmpInWebp(webp);
 
-  const auto stripped = orvel::exif::stripWebp(webp);
+  const auto stripped = orvel::metadata::edit::stripWebp(webp);
   if (!stripped.empty()) {
     const Walk w = walk(stripped);
     check(w.wellFormed && !contains(w.fourccs, "EXIF") && !contains(w.fourccs, "XMP "));
     check(w.vp8xFlags < 0 || (w.vp8xFlags & 0x0C) == 0);
   }
   const std::vector<uint8_t> newExif = {'M', 'M', 0, '*', 0, 0, 0, 8, 0, 0, 0, 0, 0};
-  const auto replaced = orvel::exif::replaceWebpExif(webp, newExif);
+  const auto replaced = orvel::metadata::edit::replaceWebpExif(webp, newExif);
   if (!replaced.empty()) {
     const Walk w = walk(replaced);
     check(w.wellFormed && w.fourccs.back() == "EXIF" && w.lastPayload == newExif);

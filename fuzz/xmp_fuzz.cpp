@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/xmp.h"
+#include "metadata/xmp/xmp.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ bool isBlank(char c) {
 
 std::vector<uint8_t> inJpeg(std::string_view packet) {
   std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1};
-  const std::size_t length = 2 + orvel::exif::kXmpSignatureSize + packet.size();
+  const std::size_t length = 2 + orvel::metadata::xmp::kXmpSignatureSize + packet.size();
   jpeg.push_back(static_cast<uint8_t>(length >> 8));
   jpeg.push_back(static_cast<uint8_t>(length));
   constexpr std::string_view signature{"http://ns.adobe.com/xap/1.0/\0", 29};
@@ -29,7 +29,7 @@ std::vector<uint8_t> inJpeg(std::string_view packet) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace orvel::exif;
+  using namespace orvel::metadata::xmp;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const XmpRecord record = parseXmp(text);
   for (const auto& [name, value] : record.properties) {

@@ -17,7 +17,7 @@ bash "$root/scripts/deps.sh"
 finish "dependencies"
 
 begin "release build"
-cmake -S "$root" -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BENCH=ON >/dev/null
+cmake -S "$root" -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEL_BENCH=ON -DORVEL_WERROR=ON >/dev/null
 cmake --build "$out/release"
 finish "release build"
 
@@ -29,7 +29,7 @@ finish "release tests"
 # ASan, UBSan and coverage instrumentation.
 begin "sanitizer build"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$out/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DORVEL_SANITIZE=ON -DORVEL_FUZZ=ON >/dev/null
+  -DORVEL_SANITIZE=ON -DORVEL_FUZZ=ON -DORVEL_WERROR=ON >/dev/null
 cmake --build "$out/asan"
 finish "sanitizer build"
 

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "c_api/handles.h"
-#include "exif/edit.h"
-#include "exif/edit_load.h"
-#include "exif/typed_value.h"
-#include "exif/write.h"
+#include "metadata/edit/edit.h"
+#include "metadata/edit/load.h"
+#include "metadata/edit/typed_value.h"
+#include "metadata/edit/write.h"
 #include "orvel.h"
 
 using namespace orvel::capi;
-namespace exif = orvel::exif;
+namespace edit = orvel::metadata::edit;
 
 namespace {
 
@@ -23,7 +23,7 @@ class EditRecord : public HandleRecord {
  public:
   static constexpr HandleKind kind = HandleKind::edit;
 
-  exif::ExifEdit edit;
+  edit::ExifEdit edit;
   std::string sourcePath;            // empty when opened from a buffer
   std::vector<uint8_t> sourceBytes;  // empty when opened from a path
   bool fromBuffer = false;
@@ -56,7 +56,7 @@ ORVEL_API ov_status ov_exif_edit_open(const char* path, ov_edit** out) noexcept 
   return createHandle<EditRecord>(Family::exif, out, path != nullptr, [&] {
     auto record = std::make_unique<EditRecord>();
     record->sourcePath = path;
-    record->edit = exif::parseExif(record->sourcePath);
+    record->edit = edit::parseExif(record->sourcePath);
     return record;
   });
 }
@@ -68,7 +68,7 @@ ORVEL_API ov_status ov_exif_edit_open_buffer(const uint8_t* data, int64_t length
     auto record = std::make_unique<EditRecord>();
     record->sourceBytes.assign(data, data + length);
     record->fromBuffer = true;
-    record->edit = exif::parseExifBytes(record->sourceBytes);
+    record->edit = edit::parseExifBytes(record->sourceBytes);
     return record;
   });
 }
@@ -77,34 +77,34 @@ ORVEL_API ov_status ov_exif_edit_set_tag(ov_edit* handle, const char* name,
                                          const char* value) noexcept {
   if (name == nullptr || value == nullptr) return kBadArgument;
   return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
-    return exif::setTagByName(record.edit, name, value) ? kOk : kUnsupported;
+    return edit::setTagByName(record.edit, name, value) ? kOk : kUnsupported;
   });
 }
 
 ORVEL_API void ov_exif_set_artist(ov_edit* handle, const char* text) noexcept {
   if (text == nullptr) return;
-  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setArtist(edit, text); });
+  changeEdit(handle, [&](edit::ExifEdit& edit) { edit::setArtist(edit, text); });
 }
 
 ORVEL_API void ov_exif_set_software(ov_edit* handle, const char* text) noexcept {
   if (text == nullptr) return;
-  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setSoftware(edit, text); });
+  changeEdit(handle, [&](edit::ExifEdit& edit) { edit::setSoftware(edit, text); });
 }
 
 ORVEL_API void ov_exif_set_datetime(ov_edit* handle, const char* text) noexcept {
   if (text == nullptr) return;
-  changeEdit(handle, [&](exif::ExifEdit& edit) { exif::setDateTimeOriginal(edit, text); });
+  changeEdit(handle, [&](edit::ExifEdit& edit) { edit::setDateTimeOriginal(edit, text); });
 }
 
 ORVEL_API void ov_exif_set_gps(ov_edit* handle, double latitude, double longitude,
                                double altitude) noexcept {
-  changeEdit(handle, [&](exif::ExifEdit& edit) {
-    exif::setGps(edit, latitude, longitude, altitude);
+  changeEdit(handle, [&](edit::ExifEdit& edit) {
+    edit::setGps(edit, latitude, longitude, altitude);
   });
 }
 
 ORVEL_API void ov_exif_strip_all(ov_edit* handle) noexcept {
-  changeEdit(handle, [](exif::ExifEdit& edit) { exif::stripAll(edit); });
+  changeEdit(handle, [](edit::ExifEdit& edit) { edit::stripAll(edit); });
 }
 
 ORVEL_API void ov_exif_edit_free(ov_edit* handle) noexcept { freeHandle<EditRecord>(handle); }
@@ -113,7 +113,7 @@ ORVEL_API ov_status ov_exif_edit_write(ov_edit* handle, const char* destination)
   return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
     if (record.fromBuffer) return kBadArgument;
     const std::string target = destination == nullptr ? std::string() : std::string(destination);
-    return exif::writeExif(record.sourcePath, record.edit, target) ? kOk : kUnsupported;
+    return edit::writeExif(record.sourcePath, record.edit, target) ? kOk : kUnsupported;
   });
 }
 
@@ -124,14 +124,14 @@ ORVEL_API ov_status ov_exif_edit_write_buffer(ov_edit* handle, uint8_t** out,
   *outLength = 0;
   return withHandleStatus<EditRecord>(Family::exif, handle, [&](EditRecord& record) {
     if (!record.fromBuffer) return kBadArgument;
-    return handOut(exif::writeExifBytes(record.sourceBytes, record.edit), out, outLength);
+    return handOut(edit::writeExifBytes(record.sourceBytes, record.edit), out, outLength);
   });
 }
 
 ORVEL_API ov_status ov_exif_strip_file(const char* source, const char* destination) noexcept {
   if (source == nullptr || destination == nullptr) return kBadArgument;
   return guarded(Family::exif, [&] {
-    return exif::stripMetadata(source, destination) ? kOk : kUnsupported;
+    return edit::stripMetadata(source, destination) ? kOk : kUnsupported;
   });
 }
 
@@ -142,8 +142,8 @@ ORVEL_API ov_status ov_exif_strip_buffer(const uint8_t* data, int64_t length, ui
   *outLength = 0;
   if (data == nullptr || length < 1) return kBadArgument;
   return guarded(Family::exif, [&] {
-    const exif::ByteView bytes(data, static_cast<std::size_t>(length));
-    return handOut(exif::stripMetadataBytes(bytes), out, outLength);
+    const orvel::base::ByteView bytes(data, static_cast<std::size_t>(length));
+    return handOut(edit::stripMetadataBytes(bytes), out, outLength);
   });
 }
 

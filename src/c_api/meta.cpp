@@ -5,17 +5,17 @@
 
 #include "c_api/handles.h"
 #include "c_api/meta_record.h"
-#include "exif/metadata.h"
+#include "metadata/pipeline/read.h"
 #include "orvel.h"
 
 using namespace orvel::capi;
-namespace exif = orvel::exif;
+namespace pipeline = orvel::metadata::pipeline;
 
 extern "C" {
 
 ORVEL_API ov_status ov_exif_read_file(const char* path, ov_meta** out) noexcept {
   return createHandle<MetaRecord>(Family::exif, out, path != nullptr, [&] {
-    return buildMetaHandle(exif::readMetadata(path, exif::kDefaultReadPrefix));
+    return buildMetaHandle(pipeline::readMetadata(path, pipeline::kDefaultReadPrefix));
   });
 }
 
@@ -23,8 +23,8 @@ ORVEL_API ov_status ov_exif_read_buffer(const uint8_t* data, int64_t length,
                                         ov_meta** out) noexcept {
   const bool valid = data != nullptr && length >= 1;
   return createHandle<MetaRecord>(Family::exif, out, valid, [&] {
-    exif::ByteView bytes(data, static_cast<std::size_t>(length));
-    return buildMetaHandle(exif::readMetadataFromBytes(bytes));
+    orvel::base::ByteView bytes(data, static_cast<std::size_t>(length));
+    return buildMetaHandle(pipeline::readMetadataFromBytes(bytes));
   });
 }
 

@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "exif/json.h"
+#include "metadata/pipeline/json.h"
 
 namespace orvel::capi {
 
 namespace {
 
-using Entry = exif::TagMap::Entry;
+using Entry = metadata::TagMap::Entry;
 
 // The first eight bytes of a name as a big-endian number, zero-padded: comparing these orders
 // names as their bytes do, and ties fall back to the whole names.
@@ -22,7 +22,7 @@ uint64_t prefixKey(std::string_view name) {
   return key;
 }
 
-std::vector<const Entry*> sortedEntries(const exif::TagMap& map) {
+std::vector<const Entry*> sortedEntries(const metadata::TagMap& map) {
   struct Keyed {
     uint64_t prefix;
     const Entry* entry;
@@ -53,7 +53,7 @@ const std::string* MetaRecord::findTag(std::string_view name) const noexcept {
 
 const std::string& MetaRecord::json() const {
   std::call_once(jsonOnce_, [this] {
-    exif::JsonSource source;
+    metadata::pipeline::JsonSource source;
     source.isValid = isValid;
     source.orientation = orientation;
     source.camera = camera;
@@ -63,12 +63,12 @@ const std::string& MetaRecord::json() const {
     source.longitude = longitude;
     source.altitude = altitude;
     source.tags = tags;  // already in the listing's order
-    json_ = exif::metaToJson(source);
+    json_ = metadata::pipeline::metaToJson(source);
   });
   return json_;
 }
 
-std::unique_ptr<MetaRecord> buildMetaHandle(exif::Metadata&& meta) {
+std::unique_ptr<MetaRecord> buildMetaHandle(metadata::Metadata&& meta) {
   auto record = std::make_unique<MetaRecord>();
   record->isValid = meta.isValid;
   record->orientation = meta.orientation;

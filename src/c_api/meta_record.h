@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "c_api/registry.h"
-#include "exif/metadata.h"
-#include "exif/tag_map.h"
+#include "metadata/record.h"
+#include "metadata/tag_map.h"
 
 namespace orvel::capi {
 
@@ -26,8 +26,8 @@ class MetaRecord : public HandleRecord {
   double altitude = 0;
   std::string camera;
   std::string software;
-  exif::TagMap tagMap;                          // the reader's tags, never changed again
-  std::vector<const exif::TagMap::Entry*> tags;  // into tagMap, ascending byte order of names
+  metadata::TagMap tagMap;                          // the reader's tags, never changed again
+  std::vector<const metadata::TagMap::Entry*> tags;  // into tagMap, ascending byte order of names
 
   // The value stored under exactly this name, or null.
   const std::string* findTag(std::string_view name) const noexcept;
@@ -44,6 +44,6 @@ class MetaRecord : public HandleRecord {
 
 // The snapshot of a record the reading pipeline produced; the record's texts are moved in, not
 // copied. The position is kept only when both references name a hemisphere.
-std::unique_ptr<MetaRecord> buildMetaHandle(exif::Metadata&& meta);
+std::unique_ptr<MetaRecord> buildMetaHandle(metadata::Metadata&& meta);
 
 }  // namespace orvel::capi

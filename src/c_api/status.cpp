@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "formats/image_error.h"
+#include "image/error.h"
 
 namespace orvel::capi {
 namespace {
@@ -44,7 +44,7 @@ const char* imageStatusText(ov_status code) noexcept { return lookup(kImageTexts
 
 ov_status imageStatusForKind(uint8_t kind) noexcept {
   if (kind == 0) return kOk;
-  if (kind == iekUnsupported) return kUnsupported;
+  if (kind == image::iekUnsupported) return kUnsupported;
   return kBadArgument;
 }
 
@@ -52,7 +52,7 @@ ov_status statusForCurrentFailure(Family family) noexcept {
   if (family == Family::exif) return kExifIoError;
   try {
     throw;
-  } catch (const OrvelException& e) {
+  } catch (const image::OrvelException& e) {
     return imageStatusForKind(e.kind());
   } catch (...) {
     return kBadArgument;

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "formats/image_error.h"
+#include "image/error.h"
 
 using namespace orvel::capi;
 
@@ -86,11 +86,11 @@ TEST_F(Handles, BuildFailureMapsByFamily) {
   EXPECT_EQ(h, nullptr);
   EXPECT_EQ(createHandle<MetaLike>(Family::image, &h, true, throwsRuntime), 2);
   auto unsupported = []() -> std::unique_ptr<ImageLike> {
-    throw orvel::OrvelException(orvel::iekUnsupported, "png: interlaced");
+    throw orvel::image::OrvelException(orvel::image::iekUnsupported, "png: interlaced");
   };
   EXPECT_EQ(createHandle<ImageLike>(Family::image, &h, true, unsupported), 4);
   auto truncated = []() -> std::unique_ptr<ImageLike> {
-    throw orvel::OrvelException(orvel::iekTruncated, "png: short");
+    throw orvel::image::OrvelException(orvel::image::iekTruncated, "png: short");
   };
   EXPECT_EQ(createHandle<ImageLike>(Family::image, &h, true, truncated), 2);
   EXPECT_EQ(createHandle<ImageLike>(Family::exif, &h, true, truncated), 1);

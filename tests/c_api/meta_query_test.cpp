@@ -13,11 +13,11 @@
 
 #include "c_api/handles.h"
 #include "c_api/meta_record.h"
-#include "exif/json.h"
+#include "metadata/pipeline/json.h"
 #include "orvel.h"
 
 using namespace orvel::capi;
-using orvel::exif::Metadata;
+using orvel::metadata::Metadata;
 
 namespace {
 

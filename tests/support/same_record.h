@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "exif/metadata.h"
+#include "metadata/pipeline/read.h"
 
 namespace orvel::testing {
 
@@ -13,7 +13,7 @@ inline bool sameNumber(double a, double b) {
   return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
 
-inline bool sameRecord(const exif::Metadata& a, const exif::Metadata& b) {
+inline bool sameRecord(const metadata::Metadata& a, const metadata::Metadata& b) {
   return a.isValid == b.isValid && a.camera == b.camera && a.software == b.software &&
          a.orientation == b.orientation && a.latRef == b.latRef && a.lonRef == b.lonRef &&
          sameNumber(a.latitude, b.latitude) && sameNumber(a.longitude, b.longitude) &&

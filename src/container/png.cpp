@@ -1,0 +1,137 @@
+#include "container/png.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "base/text.h"
+#include "checksum/crc32.h"
+#include "deflate/zlib.h"
+
+namespace orvel::container {
+namespace {
+
+constexpr std::string_view kSignature{"\x89PNG\r\n\x1A\n", 8};
+
+// Position of the first NUL in [from, to), if any.
+std::optional<int64_t> nulIn(ByteView data, int64_t from, int64_t to) {
+  to = std::min(to, static_cast<int64_t>(data.size()));
+  if (from < 0 || from >= to) return std::nullopt;
+  const auto begin = data.begin() + from;
+  const auto found = std::find(begin, data.begin() + to, uint8_t{0});
+  if (found == data.begin() + to) return std::nullopt;
+  return from + (found - begin);
+}
+
+std::string textBetween(ByteView data, int64_t from, int64_t to) {
+  if (from >= to) return {};
+  return base::textAt(data, from, to - from);
+}
+
+std::string inflatedText(ByteView data, int64_t from, int64_t to) {
+  if (from > to || !base::inBounds(data, from, to - from)) return {};
+  const std::vector<uint8_t> text = deflate::zlibInflateOrEmpty(
+      data.subspan(static_cast<size_t>(from), static_cast<size_t>(to - from)), kInflatedTextCap);
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+bool isPng(ByteView data) noexcept { return base::hasBytesAt(data, 0, kSignature); }
+
+std::optional<PngChunk> PngChunkWalk::next() noexcept {
+  if (ended_) return std::nullopt;
+  if (!base::inBounds(data_, position_, 8)) {
+    ended_ = true;
+    return std::nullopt;
+  }
+  const auto* typeBytes = reinterpret_cast<const char*>(data_.data()) + position_ + 4;
+  const PngChunk chunk{position_, base::readU32be(data_, position_),
+                       std::string_view(typeBytes, 4)};
+  const auto size = static_cast<int64_t>(data_.size());
+  const bool cut = (stop_ == PngWalkStop::atShortData && chunk.dataEnd() > size) ||
+                   (stop_ == PngWalkStop::atShortChunk && chunk.next() > size);
+  if (cut) {
+    ended_ = true;
+    return std::nullopt;
+  }
+  position_ = chunk.next();
+  return chunk;
+}
+
+std::string chunkType(ByteView data, int64_t position) {
+  if (!base::inBounds(data, position, 4))
+    throw std::out_of_range("png: chunk type outside the data");
+  return base::textAt(data, position, 4);
+}
+
+std::vector<uint8_t> makeChunk(std::string_view type, ByteView data) {
+  if (data.size() > 0xFFFFFFFFu) throw std::overflow_error("png: chunk data too long");
+  std::vector<uint8_t> out;
+  out.reserve(data.size() + 12);
+  base::appendU32(out, static_cast<uint32_t>(data.size()), true);
+  out.insert(out.end(), type.begin(), type.end());
+  base::appendBytes(out, data);
+  const uint32_t crc = checksum::crc32(ByteView(out).subspan(4));  // type and data
+  base::appendU32(out, crc, true);
+  return out;
+}
+
+TextChunk parseText(ByteView data, int64_t start, int64_t length) {
+  const int64_t end = start + length;
+  const auto nul = nulIn(data, start, end);
+  if (!nul) return {};
+  return {textBetween(data, start, *nul), textBetween(data, *nul + 1, end), true};
+}
+
+TextChunk parseZtxt(ByteView data, int64_t start, int64_t length) {
+  const int64_t end = start + length;
+  const auto nul = nulIn(data, start, end);
+  if (!nul || *nul + 1 >= end) return {};  // the compression method byte must follow
+  TextChunk chunk{textBetween(data, start, *nul), inflatedText(data, *nul + 2, end), false};
+  chunk.ok = !chunk.text.empty();
+  return chunk;
+}
+
+TextChunk parseITxt(ByteView data, int64_t start, int64_t length) {
+  const int64_t end = start + length;
+  const auto keywordEnd = nulIn(data, start, end);
+  if (!keywordEnd) return {};
+  const int64_t flagAt = *keywordEnd + 1;
+  const bool compressed = flagAt < end && base::byteAt(data, flagAt) != 0;
+  const auto languageEnd = nulIn(data, flagAt + 2, end);  // after the flag and the method
+  if (!languageEnd) return {};
+  const auto translatedEnd = nulIn(data, *languageEnd + 1, end);
+  if (!translatedEnd) return {};
+  TextChunk chunk{textBetween(data, start, *keywordEnd), {}, true};
+  if (!compressed) {
+    chunk.text = textBetween(data, *translatedEnd + 1, end);
+    return chunk;
+  }
+  chunk.text = inflatedText(data, *translatedEnd + 1, end);
+  chunk.ok = !chunk.text.empty();
+  return chunk;
+}
+
+TextList pngTextChunks(ByteView data) {
+  TextList texts;
+  if (!isPng(data)) return texts;
+  PngChunkWalk walk(data, PngWalkStop::atShortData);
+  while (const auto chunk = walk.next()) {
+    if (chunk->type == "IEND") break;
+    const int64_t start = chunk->dataStart();
+    if (chunk->type == "tEXt") {
+      TextChunk text = parseText(data, start, chunk->length);
+      if (text.ok) texts.emplace_back(std::move(text.keyword), std::move(text.text));
+      continue;
+    }
+    TextChunk decoded;
+    if (chunk->type == "zTXt") decoded = parseZtxt(data, start, chunk->length);
+    if (chunk->type == "iTXt") decoded = parseITxt(data, start, chunk->length);
+    if (decoded.ok && !decoded.keyword.empty()) {
+      texts.emplace_back(std::move(decoded.keyword), std::move(decoded.text));
+    }
+  }
+  return texts;
+}
+
+}  // namespace orvel::container

@@ -1,0 +1,444 @@
+// The DEFLATE decoder. Two loops share one state: a fast loop that decodes whole symbols
+// through the lookup tables while plenty of input, output room and budget remain, and a
+// careful loop that follows the bit-by-bit rules exactly (budget before bits, truncation
+// per byte, cap before budget) near the ends. Both give the same bytes and the same
+// failures, since the fast loop only commits symbols that cannot fail.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "deflate/deflate.h"
+#include "deflate/huffman.h"
+
+namespace orvel::deflate {
+namespace {
+
+constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
+// Bits one fast iteration may take: a literal/length code with its extra bits, then a
+// distance code with its extra bits. A refill leaves at least 56.
+constexpr int kMaxBitsPerMatch = 15 + 5 + 15 + 13;
+// Output slack of the fast loop: two literals and a whole match, plus the overrun of
+// 16-byte copies. Input slack: two whole-word refills per iteration.
+constexpr int64_t kFastOutputRoom = 2 + kMaxMatch + 16;
+constexpr int64_t kFastInputRoom = 16;
+// Budget kept back from the fast loop's window: the bits of refills past the input limit
+// and of the bits already held, the output past the output limit, with room to spare.
+constexpr int64_t kFastBudgetMargin = 1024;
+constexpr int64_t kInitialOutput = 1 << 15;
+
+[[noreturn]] void fail(ZepraErrorKind kind, const char* message) {
+  throw ZepraException(kind, message);
+}
+
+constexpr uint64_t lowBits(int count) { return (uint64_t{1} << count) - 1; }
+
+uint64_t loadLe64(const uint8_t* bytes) {
+  uint64_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+  return value;
+}
+
+struct Tables {
+  const uint32_t* literal;
+  const uint32_t* distance;
+  const CanonicalCode* literalCode;
+  const CanonicalCode* distanceCode;
+};
+
+class Inflater {
+ public:
+  Inflater(std::span<const uint8_t> input, int64_t start, int64_t cap, int64_t budget)
+      : input_(input), position_(start), cap_(std::max<int64_t>(cap, 0)), budget_(budget) {
+    const int64_t guess = std::max<int64_t>(kInitialOutput, 4 * (inputSize() - start));
+    output_.resize(static_cast<size_t>(std::min(cap_, guess)));
+  }
+
+  InflateResult run();
+
+ private:
+  int64_t inputSize() const { return static_cast<int64_t>(input_.size()); }
+  int64_t capacity() const { return static_cast<int64_t>(output_.size()); }
+  // Bytes whose bits were used: the buffer may hold whole bytes read ahead.
+  int64_t consumed() const { return position_ - bitCount_ / 8; }
+
+  void spend(int64_t units);
+  void fillByte();
+  uint32_t readBits(int count);
+  void refillAhead();
+  uint32_t decodeSlow(const uint32_t* table, int rootBits, const CanonicalCode& code,
+                      TreeKind kind);
+  uint32_t decodeCanonical(const CanonicalCode& code, TreeKind kind);
+
+  void storedBlock();
+  void dynamicBlock();
+  void huffmanBlock(const Tables& tables);
+  bool careful(const Tables& tables);
+  bool fast(const Tables& tables);
+  bool prepareFast(int64_t& inputEnd, int64_t& outputEnd);
+  void makeRoom(int64_t bytes);
+  void copyMatch(int64_t length, int64_t distance);
+
+  std::span<const uint8_t> input_;
+  int64_t position_;   // next input byte not yet in the bit buffer
+  uint64_t bits_ = 0;  // LSB first; bits above bitCount_ are the true following bits or 0
+  int bitCount_ = 0;
+  std::vector<uint8_t> output_;  // sized to its capacity; outSize_ bytes are produced
+  int64_t outSize_ = 0;
+  int64_t cap_;
+  int64_t budget_;
+  // Tables of the current dynamic block.
+  std::array<uint32_t, kLiteralTableSize> literalTable_;
+  std::array<uint32_t, kDistanceTableSize> distanceTable_;
+  CanonicalCode literalCode_;
+  CanonicalCode distanceCode_;
+};
+
+void Inflater::spend(int64_t units) {
+  if (budget_ < units) fail(zekLimit, "deflate: decode work exceeds the budget");
+  budget_ -= units;
+}
+
+void Inflater::fillByte() {
+  if (position_ >= inputSize()) fail(zekTruncated, "deflate: stream truncated");
+  bits_ |= uint64_t{input_[position_++]} << bitCount_;
+  bitCount_ += 8;
+}
+
+uint32_t Inflater::readBits(int count) {
+  spend(count);
+  while (bitCount_ < count) fillByte();
+  const auto value = static_cast<uint32_t>(bits_ & lowBits(count));
+  bits_ >>= count;
+  bitCount_ -= count;
+  return value;
+}
+
+// Loads whole bytes while they fit; unused ones are given back by consumed().
+void Inflater::refillAhead() {
+  while (bitCount_ <= 48 && position_ < inputSize()) {
+    bits_ |= uint64_t{input_[position_++]} << bitCount_;
+    bitCount_ += 8;
+  }
+}
+
+// One symbol, exactly as bit-by-bit decoding would spend and fail. With 15 bits at hand
+// and 15 units of budget, the table gives that same answer in one step.
+uint32_t Inflater::decodeSlow(const uint32_t* table, int rootBits, const CanonicalCode& code,
+                              TreeKind kind) {
+  if (budget_ < kMaxCodeLength) return decodeCanonical(code, kind);
+  refillAhead();
+  if (bitCount_ < kMaxCodeLength) return decodeCanonical(code, kind);
+  uint32_t entry = table[bits_ & lowBits(rootBits)];
+  if (entry & kEntrySubtable) {
+    entry = table[entryValue(entry) + ((bits_ >> rootBits) & lowBits(entryLength(entry)))];
+  }
+  if (entry & kEntryInvalid) {
+    readBits(kMaxCodeLength);  // bit-by-bit decoding gives up after 15 bits
+    fail(zekCorrupt, "deflate: invalid Huffman code");
+  }
+  readBits(static_cast<int>(entryLength(entry)));
+  return entry;
+}
+
+uint32_t Inflater::decodeCanonical(const CanonicalCode& code, TreeKind kind) {
+  int value = 0;
+  int first = 0;
+  int index = 0;
+  for (int length = 1; length <= kMaxCodeLength; ++length) {
+    value |= static_cast<int>(readBits(1));
+    const int count = code.count[length];
+    if (value - count < first) return symbolEntry(code.symbols[index + value - first], kind);
+    index += count;
+    first = (first + count) << 1;
+    value <<= 1;
+  }
+  fail(zekCorrupt, "deflate: invalid Huffman code");
+}
+
+void Inflater::makeRoom(int64_t bytes) {
+  if (outSize_ + bytes <= capacity()) return;
+  const int64_t wanted = std::max(outSize_ + bytes, 2 * capacity());
+  output_.resize(static_cast<size_t>(std::min(cap_, wanted)));
+}
+
+void Inflater::storedBlock() {
+  position_ = consumed();  // drop the partial byte; give back whole bytes read ahead
+  bits_ = 0;
+  bitCount_ = 0;
+  if (inputSize() - position_ < 4) fail(zekTruncated, "deflate: stored header truncated");
+  const uint32_t length = input_[position_] | input_[position_ + 1] << 8;
+  const uint32_t inverse = input_[position_ + 2] | input_[position_ + 3] << 8;
+  if ((length ^ inverse) != 0xFFFF) fail(zekCorrupt, "deflate: stored LEN/NLEN mismatch");
+  position_ += 4;
+  if (inputSize() - position_ < length) fail(zekTruncated, "deflate: stored block truncated");
+  if (cap_ - outSize_ < length) fail(zekLimit, "deflate: output exceeds the size cap");
+  spend(length);
+  makeRoom(length);
+  std::copy_n(input_.begin() + position_, length, output_.begin() + outSize_);
+  position_ += length;
+  outSize_ += length;
+}
+
+void Inflater::dynamicBlock() {
+  const int literals = static_cast<int>(readBits(5)) + 257;
+  const int distances = static_cast<int>(readBits(5)) + 1;
+  const int codeLengthCodes = static_cast<int>(readBits(4)) + 4;
+  std::array<uint8_t, kCodeLengthSymbols> codeLengthLengths{};
+  for (int i = 0; i < codeLengthCodes; ++i) {
+    codeLengthLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(readBits(3));
+  }
+  const CanonicalCode codeLengthCode = buildHuff(codeLengthLengths, tkCodeLength);
+  std::array<uint32_t, kCodeLengthTableSize> codeLengthTable;
+  fillTable(codeLengthLengths, tkCodeLength, kCodeLengthRootBits, codeLengthTable);
+
+  // One sequence for both trees: repeats may cross from literal to distance lengths.
+  std::array<uint8_t, kMaxLiteralSymbols + kMaxDistanceSymbols> lengths{};
+  const int total = literals + distances;
+  int filled = 0;
+  while (filled < total) {
+    const uint32_t symbol = entryValue(
+        decodeSlow(codeLengthTable.data(), kCodeLengthRootBits, codeLengthCode, tkCodeLength));
+    if (symbol < 16) {
+      lengths[filled++] = static_cast<uint8_t>(symbol);
+      continue;
+    }
+    uint8_t repeated = 0;
+    int count = 0;
+    if (symbol == 16) {
+      if (filled == 0) fail(zekCorrupt, "deflate: code 16 at start");
+      repeated = lengths[filled - 1];
+      count = 3 + static_cast<int>(readBits(2));
+      if (filled + count > total) fail(zekCorrupt, "deflate: code 16 overruns");
+    } else if (symbol == 17) {
+      count = 3 + static_cast<int>(readBits(3));
+      if (filled + count > total) fail(zekCorrupt, "deflate: code 17 overruns");
+    } else {
+      count = 11 + static_cast<int>(readBits(7));
+      if (filled + count > total) fail(zekCorrupt, "deflate: code 18 overruns");
+    }
+    std::fill_n(lengths.begin() + filled, count, repeated);
+    filled += count;
+  }
+  if (lengths[kEndOfBlock] == 0) fail(zekCorrupt, "deflate: literal tree has no end-of-block code");
+  const std::span<const uint8_t> literalLengths(lengths.data(), literals);
+  const std::span<const uint8_t> distanceLengths(lengths.data() + literals, distances);
+  literalCode_ = buildHuff(literalLengths, tkLiteral);
+  distanceCode_ = buildHuff(distanceLengths, tkDistance);
+  fillTable(literalLengths, tkLiteral, kLiteralRootBits, literalTable_);
+  fillTable(distanceLengths, tkDistance, kDistanceRootBits, distanceTable_);
+  huffmanBlock({literalTable_.data(), distanceTable_.data(), &literalCode_, &distanceCode_});
+}
+
+void Inflater::copyMatch(int64_t length, int64_t distance) {
+  makeRoom(length);
+  uint8_t* out = output_.data() + outSize_;
+  for (int64_t i = 0; i < length; ++i) out[i] = out[i - distance];  // overlaps repeat bytes
+  outSize_ += length;
+}
+
+// One symbol by the exact rules. Returns true at the end of the block.
+bool Inflater::careful(const Tables& tables) {
+  const uint32_t symbol =
+      decodeSlow(tables.literal, kLiteralRootBits, *tables.literalCode, tkLiteral);
+  if (symbol & kEntryLiteral) {
+    if (outSize_ >= cap_) fail(zekLimit, "deflate: output exceeds the size cap");
+    spend(1);
+    makeRoom(1);
+    output_[outSize_++] = static_cast<uint8_t>(entryValue(symbol));
+    return false;
+  }
+  if (symbol & kEntryEnd) return true;
+  if (symbol & kEntryBad) fail(zekCorrupt, "deflate: bad length code");
+  const int64_t length = entryValue(symbol) + readBits(static_cast<int>(entryExtra(symbol)));
+  const uint32_t code =
+      decodeSlow(tables.distance, kDistanceRootBits, *tables.distanceCode, tkDistance);
+  if (code & kEntryBad) fail(zekCorrupt, "deflate: bad distance code");
+  const int64_t distance = entryValue(code) + readBits(static_cast<int>(entryExtra(code)));
+  if (distance > outSize_) fail(zekCorrupt, "deflate: distance too far back");
+  if (cap_ - outSize_ < length) fail(zekLimit, "deflate: output exceeds the size cap");
+  spend(length);
+  copyMatch(length, distance);
+  return false;
+}
+
+// Decides how far the fast loop may run: every symbol it commits must be unable to fail,
+// so the input, the output room (within the cap) and the budget must all suffice.
+bool Inflater::prepareFast(int64_t& inputEnd, int64_t& outputEnd) {
+  if (capacity() - outSize_ < kFastOutputRoom && capacity() < cap_) makeRoom(kFastOutputRoom);
+  inputEnd = inputSize() - kFastInputRoom;
+  outputEnd = capacity() - kFastOutputRoom;
+  if (budget_ != kUnlimited) {
+    // Spending is at most 8 per byte loaded (the window plus 14 beyond) plus the bits
+    // held, plus one per byte written (the window plus 260 beyond).
+    const int64_t spare = budget_ - bitCount_ - kFastBudgetMargin;
+    if (spare <= 0) return false;
+    inputEnd = std::min(inputEnd, position_ + spare / 16);
+    outputEnd = std::min(outputEnd, outSize_ + spare / 2);
+  }
+  return position_ < inputEnd && outSize_ < outputEnd;
+}
+
+// Looks up the entry for the low bits, following a subtable link.
+inline uint32_t lookup(const uint32_t* table, int rootBits, uint64_t bits) {
+  uint32_t entry = table[bits & lowBits(rootBits)];
+  if (entry & kEntrySubtable) {
+    entry = table[entryValue(entry) + ((bits >> rootBits) & lowBits(entryLength(entry)))];
+  }
+  return entry;
+}
+
+// Copies a match inside the output; the caller leaves 16 bytes of slack past its end.
+inline void copyFast(uint8_t* out, uint32_t length, uint32_t distance) {
+  const uint8_t* from = out - distance;
+  uint8_t* const end = out + length;
+  if (distance >= 16) {
+    do {
+      std::memcpy(out, from, 16);
+      out += 16;
+      from += 16;
+    } while (out < end);
+  } else if (distance == 1) {
+    std::memset(out, out[-1], length);
+  } else if (distance >= 8) {
+    do {
+      std::memcpy(out, from, 8);
+      out += 8;
+      from += 8;
+    } while (out < end);
+  } else {
+    // Distances 2 to 7: the output repeats with period `distance`, hence also with the
+    // first multiple of it that reaches 8; bytes from that far back can go 8 at a time
+    // once the first few have been written singly.
+    const uint32_t period = distance * ((8 + distance - 1) / distance);
+    const uint32_t single = std::min(length, period - distance);
+    for (uint32_t i = 0; i < single; ++i) out[i] = from[i];
+    for (uint32_t i = single; i < length; i += 8) std::memcpy(out + i, out + i - period, 8);
+  }
+}
+
+bool Inflater::fast(const Tables& tables) {
+  int64_t inputEnd = 0;
+  int64_t outputEnd = 0;
+  if (!prepareFast(inputEnd, outputEnd)) return false;
+  const uint8_t* const inBase = input_.data();
+  const uint8_t* in = inBase + position_;
+  const uint8_t* const inLimit = inBase + inputEnd;
+  uint8_t* const outBase = output_.data();
+  uint8_t* out = outBase + outSize_;
+  uint8_t* const outLimit = outBase + outputEnd;
+  uint64_t bits = bits_;
+  int count = bitCount_;
+  const int64_t spentBefore = 8 * position_ - count + outSize_;
+  // Whole-word refill: afterwards at least 56 bits are held; the next bytes sit above them,
+  // so an entry looked up before a refill stays valid after it.
+  auto refill = [&] {
+    bits |= loadLe64(in) << count;
+    in += (63 - count) >> 3;
+    count |= 56;
+  };
+  // Entries keep bit 5 clear, so `entry & 63` is the length: the shift instruction
+  // masks its count that way already.
+  auto consume = [&](uint32_t entry) {
+    bits >>= (entry & 63);
+    count -= static_cast<int>(entry & 63);
+  };
+  bool ended = false;
+  while (in < inLimit && out < outLimit) {
+    refill();
+    uint64_t savedBits = bits;
+    int savedCount = count;
+    uint32_t entry = lookup(tables.literal, kLiteralRootBits, bits);
+    if (entry & kEntryLiteral) {
+      // Up to three literals per refill: 3 x 15 bits fit in the 56 held.
+      consume(entry);
+      *out++ = static_cast<uint8_t>(entryValue(entry));
+      entry = lookup(tables.literal, kLiteralRootBits, bits);
+      if (entry & kEntryLiteral) {
+        consume(entry);
+        *out++ = static_cast<uint8_t>(entryValue(entry));
+        entry = lookup(tables.literal, kLiteralRootBits, bits);
+        if (entry & kEntryLiteral) {
+          consume(entry);
+          *out++ = static_cast<uint8_t>(entryValue(entry));
+          continue;
+        }
+      }
+      refill();  // a match needs up to 48 bits
+      savedBits = bits;
+      savedCount = count;
+    }
+    if (entry & (kEntryInvalid | kEntryBad)) break;
+    consume(entry);
+    if (entry & kEntryEnd) {
+      ended = true;
+      break;
+    }
+    const uint32_t length =
+        entryValue(entry) + static_cast<uint32_t>(bits & lowBits(entryExtra(entry)));
+    consume(entryExtra(entry));
+    const uint32_t code = lookup(tables.distance, kDistanceRootBits, bits);
+    if (code & (kEntryInvalid | kEntryBad)) {
+      bits = savedBits;
+      count = savedCount;
+      break;
+    }
+    consume(code);
+    const uint32_t distance =
+        entryValue(code) + static_cast<uint32_t>(bits & lowBits(entryExtra(code)));
+    consume(entryExtra(code));
+    if (distance > static_cast<uint64_t>(out - outBase)) {
+      bits = savedBits;
+      count = savedCount;
+      break;
+    }
+    copyFast(out, length, distance);
+    out += length;
+  }
+  static_assert(kMaxBitsPerMatch <= 56 && 3 * kMaxCodeLength <= 56);
+  bits_ = bits;
+  bitCount_ = count;
+  position_ = in - inBase;
+  outSize_ = out - outBase;
+  if (budget_ != kUnlimited) budget_ -= 8 * position_ - bitCount_ + outSize_ - spentBefore;
+  return ended;
+}
+
+void Inflater::huffmanBlock(const Tables& tables) {
+  while (true) {
+    if (fast(tables)) return;
+    if (careful(tables)) return;
+  }
+}
+
+InflateResult Inflater::run() {
+  bool final = false;
+  while (!final) {
+    final = readBits(1) != 0;
+    const uint32_t type = readBits(2);
+    if (type == 0) {
+      storedBlock();
+    } else if (type == 1) {
+      huffmanBlock({kFixedLiteralTable.data(), kFixedDistanceTable.data(), &kFixedLiteralCode,
+                    &kFixedDistanceCode});
+    } else if (type == 2) {
+      dynamicBlock();
+    } else {
+      fail(zekCorrupt, "deflate: reserved BTYPE 3");
+    }
+  }
+  output_.resize(static_cast<size_t>(outSize_));
+  return {std::move(output_), consumed()};
+}
+
+}  // namespace
+
+InflateResult inflateWithConsumed(std::span<const uint8_t> input, int64_t start, int64_t outputCap,
+                                  int64_t budget) {
+  if (start < 0) throw std::out_of_range("deflate: negative start offset");
+  Inflater inflater(input, std::min<int64_t>(start, static_cast<int64_t>(input.size())), outputCap,
+                    budget);
+  return inflater.run();
+}
+
+}  // namespace orvel::deflate

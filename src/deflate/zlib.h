@@ -1,0 +1,24 @@
+// zlib framing (RFC 1950) around the DEFLATE coder: two header bytes, the data, and the
+// big-endian Adler-32 of the uncompressed bytes. One inflate per error policy.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "deflate/error.h"
+
+namespace orvel::deflate {
+
+// Decompresses a zlib stream of at most outputCap bytes and verifies its checksum; bytes
+// after the trailer are ignored. Raises ZepraException.
+std::vector<uint8_t> zlibInflate(std::span<const uint8_t> input, int64_t outputCap);
+
+// The same for text that may simply be skipped when it is bad: a stream that is corrupt,
+// truncated, unsupported or larger than the cap gives an empty result instead of a failure.
+std::vector<uint8_t> zlibInflateOrEmpty(std::span<const uint8_t> input, int64_t outputCap);
+
+// A complete zlib stream of the bytes: header 0x78 0x01, one fixed block, the checksum.
+std::vector<uint8_t> zlibDeflate(std::span<const uint8_t> input);
+
+}  // namespace orvel::deflate

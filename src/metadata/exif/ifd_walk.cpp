@@ -1,0 +1,183 @@
+#include "metadata/exif/ifd_walk.h"
+
+#include <string>
+
+#include "base/text.h"
+#include "metadata/exif/enums.h"
+#include "metadata/exif/format.h"
+#include "metadata/exif/tags.h"
+#include "metadata/makernotes/makernotes.h"
+
+namespace orvel::metadata::exif {
+namespace {
+
+using base::inBounds;
+using base::stripSpace;
+using container::Ifd;
+using container::LongValue;
+using container::readIFD;
+using container::readLongTag;
+using container::TiffTag;
+using container::toString;
+
+constexpr uint16_t kMakeTag = 0x010F;
+constexpr uint16_t kModelTag = 0x0110;
+constexpr uint16_t kMakerNoteTag = 0x927C;
+constexpr uint16_t kInteropTag = 0xA005;
+
+constexpr uint16_t kGpsLatitudeRef = 1;
+constexpr uint16_t kGpsLatitude = 2;
+constexpr uint16_t kGpsLongitudeRef = 3;
+constexpr uint16_t kGpsLongitude = 4;
+constexpr uint16_t kGpsAltitudeRef = 5;
+constexpr uint16_t kGpsAltitude = 6;
+
+std::string rawTextOf(const Ifd& ifd, uint16_t tag, const std::string* fallback) {
+  auto found = ifd.tags.find(tag);
+  if (found != ifd.tags.end()) return toString(found->second);
+  return fallback ? *fallback : std::string();
+}
+
+void addMakerNote(Metadata& meta, const TiffTag& entry, ByteView data, int64_t base,
+                  const std::string& make, const std::string& model) {
+  const ByteView note(entry.data);
+  TagMap vendorTags =
+      makernotes::isAppleMakerNote(note)
+          ? makernotes::parseAppleMakerNote(note)
+          : makernotes::parseMakerNote(make, model, data, entry.offset, base, entry.bigEndian);
+  meta.tags.merge(vendorTags);
+}
+
+// The interoperability directory: only its four known entries are listed.
+void addInteropTags(Metadata& meta, const TiffTag& entry, ByteView data, int64_t base) {
+  const LongValue pointer = readLongTag(entry);
+  if (!pointer.ok) return;  // no offset to follow
+  const int64_t position = base + pointer.value;
+  if (!inBounds(data, position, 2)) return;
+  const Ifd interop = readIFD(data, position, base, entry.bigEndian);
+  for (const auto& [tag, value] : interop.tags) {
+    switch (tag) {
+      case 0x0001:
+        meta.tags.set("InteropIndex", getInteropIndex(stripSpace(toString(value))));
+        break;
+      case 0x0002: {
+        const std::string raw = toString(value);
+        const std::string_view version = stripSpace(raw);
+        if (!version.empty()) meta.tags.set("InteropVersion", std::string(version));
+        break;
+      }
+      case 0x1001: meta.tags.set("RelatedImageWidth", toString(value)); break;
+      case 0x1002: meta.tags.set("RelatedImageHeight", toString(value)); break;
+      default: break;
+    }
+  }
+}
+
+// Camera, software and orientation come from the raw text, not the rendered one.
+void applyRecordFields(Metadata& meta, uint16_t tag, const std::string& raw) {
+  switch (tag) {
+    case kMakeTag: meta.camera = raw; break;
+    case kModelTag:
+      if (meta.camera.empty()) {
+        meta.camera = raw;
+      } else {
+        meta.camera += ' ';
+        meta.camera += raw;
+      }
+      break;
+    case 0x0131: meta.software = raw; break;
+    case 0x0112: {
+      int64_t orientation = 0;
+      if (parseDecimalInt(raw, orientation)) meta.orientation = orientation;
+      break;
+    }
+    default: break;
+  }
+}
+
+bool feedsRecordField(uint16_t tag) {
+  return tag == kMakeTag || tag == kModelTag || tag == 0x0131 || tag == 0x0112;
+}
+
+void addNamedTag(Metadata& meta, uint16_t tag, std::string_view name, std::string raw) {
+  std::string value;
+  if (formatExifTagIfRuled(tag, raw, meta, value)) {
+    meta.tags.set(std::string(name), std::move(value));
+    applyRecordFields(meta, tag, raw);
+    return;
+  }
+  // No rule: the value is the raw text itself, so only copy it when a field needs it too.
+  if (feedsRecordField(tag)) applyRecordFields(meta, tag, raw);
+  meta.tags.set(std::string(name), std::move(raw));
+}
+
+void setGpsFields(Metadata& meta, uint16_t tag, const std::string& raw) {
+  switch (tag) {
+    case kGpsLatitude: meta.latitude = parseGpsRationals(raw); break;
+    case kGpsLongitude: meta.longitude = parseGpsRationals(raw); break;
+    case kGpsAltitude: meta.altitude = parseGpsRationals(raw); break;
+    case kGpsLatitudeRef: meta.latRef = raw.empty() ? 'N' : raw.front(); break;
+    case kGpsLongitudeRef: meta.lonRef = raw.empty() ? 'E' : raw.front(); break;
+    default: break;
+  }
+}
+
+bool isGpsReference(uint16_t tag) {
+  return tag == kGpsLatitudeRef || tag == kGpsLongitudeRef || tag == kGpsAltitudeRef;
+}
+
+}  // namespace
+
+std::string unknownTagName(std::string_view prefix, uint16_t tag) {
+  return std::string(prefix) + "Unknown:0x" + base::toHex(uint64_t{tag}, 4);
+}
+
+void addIfdTags(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base) {
+  // The maker-note parsers need the camera of this directory, else of an earlier one.
+  std::string make;
+  std::string model;
+  if (ifd.tags.count(kMakerNoteTag) != 0) {
+    make = rawTextOf(ifd, kMakeTag, meta.tags.find("Make"));
+    model = rawTextOf(ifd, kModelTag, meta.tags.find("Model"));
+  }
+  // Entries come in ascending tag order, so Make (0x010F) is applied before Model (0x0110).
+  for (const auto& [tag, entry] : ifd.tags) {
+    if (tag == kMakerNoteTag) {
+      addMakerNote(meta, entry, data, base, make, model);
+    } else if (tag == kInteropTag) {
+      addInteropTags(meta, entry, data, base);
+    } else if (std::string_view name = exifTagName(tag); !name.empty()) {
+      addNamedTag(meta, tag, name, toString(entry));
+    } else {
+      meta.tags.set(unknownTagName("", tag), toString(entry));
+    }
+  }
+}
+
+void addGpsTags(Metadata& meta, const Ifd& gps) {
+  // The references first, so the coordinates and altitude can name them.
+  for (uint16_t tag : {kGpsLatitudeRef, kGpsLongitudeRef, kGpsAltitudeRef}) {
+    auto found = gps.tags.find(tag);
+    if (found == gps.tags.end()) continue;
+    std::string raw = toString(found->second);
+    std::string value;
+    const bool ruled = formatGpsTagIfRuled(tag, raw, meta, value);
+    meta.tags.set(std::string(gpsTagName(tag)), ruled ? std::move(value) : std::move(raw));
+  }
+  for (const auto& [tag, entry] : gps.tags) {
+    const std::string_view name = gpsTagName(tag);
+    if (name.empty()) {
+      meta.tags.set(unknownTagName("GPS:", tag), toString(entry));
+      continue;
+    }
+    std::string raw = toString(entry);
+    setGpsFields(meta, tag, raw);
+    // A reference's value was stored above and would render the same again.
+    if (isGpsReference(tag)) continue;
+    std::string value;
+    const bool ruled = formatGpsTagIfRuled(tag, raw, meta, value);
+    meta.tags.set(std::string(name), ruled ? std::move(value) : std::move(raw));
+  }
+}
+
+}  // namespace orvel::metadata::exif

@@ -1,0 +1,161 @@
+// Writing and stripping PNG, WebP and HEIF/AVIF files: metadata replaced or gone, image data
+// byte-identical, and the results readable by our reader and by exiftool.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "edit_test_util.h"
+#include "support/chunk_builder.h"
+#include "metadata/edit/edit.h"
+#include "metadata/edit/load.h"
+#include "container/isobmff.h"
+#include "metadata/edit/rebuild.h"
+#include "metadata/movie/movie.h"
+#include "metadata/pipeline/locate.h"
+#include "metadata/pipeline/read.h"
+#include "metadata/edit/write.h"
+
+namespace orvel::metadata::edit {
+
+using namespace orvel::base;
+using namespace orvel::container;
+using namespace orvel::metadata;
+using namespace orvel::metadata::movie;
+using namespace orvel::metadata::pipeline;
+
+namespace {
+
+using testing::Bytes;
+
+Bytes fixture(const std::string& name) {
+  return testing::readBytes(std::string(ORVEL_FIXTURES) + "/containers/" + name);
+}
+
+// Chunks of a PNG (type → concatenated whole chunks) or a WebP (FourCC → payloads).
+std::string pngChunksOfType(const Bytes& png, std::string_view type) {
+  std::string out;
+  for (std::size_t p = 8; p + 12 <= png.size();) {
+    const std::size_t n = readUint32(png, static_cast<int64_t>(p), true);
+    if (p + 12 + n > png.size()) break;
+    if (std::string_view(reinterpret_cast<const char*>(png.data()) + p + 4, 4) == type) {
+      out.append(reinterpret_cast<const char*>(png.data()) + p, n + 12);
+    }
+    p += 12 + n;
+  }
+  return out;
+}
+
+std::string webpChunksOfType(const Bytes& webp, std::string_view type) {
+  std::string out;
+  for (std::size_t p = 12; p + 8 <= webp.size();) {
+    const std::size_t n = readUint32(webp, static_cast<int64_t>(p), false);
+    if (p + 8 + n > webp.size()) break;
+    if (std::string_view(reinterpret_cast<const char*>(webp.data()) + p, 4) == type) {
+      out.append(reinterpret_cast<const char*>(webp.data()) + p + 8, n);
+    }
+    p += 8 + n + (n & 1);
+  }
+  return out;
+}
+
+// Read back through the edit loader, which finds the block in every container.
+std::string tagOf(const Bytes& bytes, const char* name) {
+  const std::string_view wanted = name;
+  const uint16_t tag = wanted == "Artist" ? 0x013B : wanted == "Make" ? 0x010F : 0x0110;
+  const ExifEdit edit = parseExifBytes(bytes);
+  const ExifValue* value = edit.ifd0.find(tag);
+  return value == nullptr ? "<absent>" : value->text;
+}
+
+void checkWithExiftool(const Bytes& bytes, const std::string& name, const char* artist) {
+  if (!testing::haveExiftool()) return;
+  testing::ScratchDir dir;
+  const std::string path = dir.file(name);
+  testing::writeBytes(path, bytes);
+  const std::string report = testing::exiftoolValidate(path);
+  EXPECT_EQ(report.find("Error"), std::string::npos) << report;
+  EXPECT_EQ(testing::exiftoolTag(path, "Artist"), artist) << name;
+}
+
+Bytes rewrite(const Bytes& source, const char* artist) {
+  ExifEdit edit = parseExifBytes(source);
+  setArtist(edit, artist);
+  return writeExifBytes(source, edit);
+}
+
+TEST(ContainerWrite, PngKeepsItsImageChunks) {
+  const Bytes png = fixture("chunks.png");
+  ASSERT_FALSE(png.empty());
+  const Bytes written = rewrite(png, "Png Person");
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(pngChunksOfType(written, "IDAT"), pngChunksOfType(png, "IDAT"));
+  EXPECT_EQ(tagOf(written, "Artist"), "Png Person");
+  EXPECT_EQ(tagOf(written, "Make"), tagOf(png, "Make"));
+  checkWithExiftool(written, "out.png", "Png Person");
+
+  const Bytes stripped = stripMetadataBytes(png);
+  for (const char* type : {"eXIf", "tEXt", "iTXt", "zTXt"}) {
+    EXPECT_TRUE(pngChunksOfType(stripped, type).empty()) << type;
+  }
+  EXPECT_EQ(pngChunksOfType(stripped, "IDAT"), pngChunksOfType(png, "IDAT"));
+  EXPECT_EQ(tagOf(stripped, "Make"), "<absent>");
+}
+
+TEST(ContainerWrite, WebpKeepsItsImageChunks) {
+  const Bytes webp = fixture("extended.webp");
+  ASSERT_FALSE(webp.empty());
+  const Bytes written = rewrite(webp, "Webp Person");
+  ASSERT_FALSE(written.empty());
+  for (const char* type : {"VP8 ", "VP8L", "ALPH", "ANMF"}) {
+    EXPECT_EQ(webpChunksOfType(written, type), webpChunksOfType(webp, type)) << type;
+  }
+  EXPECT_EQ(tagOf(written, "Artist"), "Webp Person");
+  checkWithExiftool(written, "out.webp", "Webp Person");
+
+  const Bytes stripped = stripMetadataBytes(webp);
+  EXPECT_TRUE(webpChunksOfType(stripped, "EXIF").empty());
+  EXPECT_TRUE(webpChunksOfType(stripped, "XMP ").empty());
+  EXPECT_EQ(webpChunksOfType(stripped, "VP8L"), webpChunksOfType(webp, "VP8L"));
+  EXPECT_EQ(webpChunksOfType(stripped, "VP8 "), webpChunksOfType(webp, "VP8 "));
+  // A simple WebP cannot take EXIF; a PNG without IHDR has nowhere to put it.
+  EXPECT_TRUE(rewrite(testing::pngFile({testing::pngIdat(), testing::pngIend()}), "x").empty());
+  EXPECT_TRUE(rewrite(fixture("simple.webp"), "x").empty());
+}
+
+TEST(ContainerWrite, HeifAndAvifItemsAreRewrittenOrBlankedInPlace) {
+  for (const char* name : {"still.heic", "still.avif"}) {
+    SCOPED_TRACE(name);
+    const Bytes file = fixture(name);
+    ASSERT_FALSE(file.empty());
+    const Bytes written = rewrite(file, "Heif Person");
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(tagOf(written, "Artist"), "Heif Person");
+    EXPECT_EQ(tagOf(written, "Model"), tagOf(file, "Model"));
+    checkWithExiftool(written, std::string("out.") + (name + 6), "Heif Person");
+
+    const Bytes stripped = stripMetadataBytes(file);
+    ASSERT_EQ(stripped.size(), file.size());
+    EXPECT_EQ(tagOf(stripped, "Model"), "<absent>");
+    const ItemInfo exifItem = locateExifItem(file);
+    ASSERT_TRUE(exifItem.located);
+    // Outside the metadata items every byte is unchanged.
+    for (std::size_t i = 0; i < file.size(); ++i) {
+      const bool inExif = static_cast<int64_t>(i) >= exifItem.offset &&
+                          static_cast<int64_t>(i) < exifItem.offset + exifItem.length;
+      if (!inExif && stripped[i] != file[i]) {
+        const ItemMap items = parseItemRecords(file);
+        bool inMetadata = false;
+        for (const auto& [id, item] : items) {
+          if (item.type == "mime" && static_cast<int64_t>(i) >= item.offset &&
+              static_cast<int64_t>(i) < item.offset + item.length) {
+            inMetadata = true;
+          }
+        }
+        ASSERT_TRUE(inMetadata) << "byte " << i << " changed";
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvel::metadata::edit

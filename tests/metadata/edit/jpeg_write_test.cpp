@@ -1,0 +1,185 @@
+// JPEG segment surgery for writing and stripping, and the TIFF image-data check.
+#include <gtest/gtest.h>
+
+#include "metadata/edit/edit.h"
+#include "metadata/edit/load.h"
+#include "metadata/edit/serialize.h"
+#include "metadata/edit/write.h"
+#include "edit_test_util.h"
+#include "support/builders.h"
+
+namespace orvel::metadata::edit {
+
+using namespace orvel::container;
+using namespace orvel::metadata;
+
+namespace {
+
+using testing::Bytes;
+using testing::bytesOf;
+using testing::segmentOf;
+
+Bytes xmpPayload() {
+  Bytes out = bytesOf("http://ns.adobe.com/xap/1.0/");
+  out.push_back(0);
+  const Bytes packet = bytesOf("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>");
+  out.insert(out.end(), packet.begin(), packet.end());
+  return out;
+}
+
+Bytes oldExif() {
+  testing::TiffBuilder t;
+  t.ascii(t.addIfd(), 0x013B, "old artist");
+  return testing::exifPayload(t.build());
+}
+
+std::vector<uint8_t> markers(const Bytes& jpeg) {
+  std::vector<uint8_t> out;
+  for (const testing::Segment& s : testing::jpegSegments(jpeg)) out.push_back(s.marker);
+  return out;
+}
+
+TEST(EmbedExif, ReplacesTheFirstExifSegmentAndKeepsEverythingElse) {
+  const Bytes xmp = segmentOf(0xE1, xmpPayload());
+  const Bytes jpeg = testing::realJpeg({testing::app1(oldExif()), xmp, testing::app1(oldExif())});
+  ExifEdit edit;
+  setArtist(edit, "new");
+  const Bytes out = writeExifBytes(jpeg, edit);
+  ASSERT_FALSE(out.empty());
+  const auto segments = testing::jpegSegments(out);
+  // SOI, new EXIF (in place of the first), XMP, then the image's own APP0, DQT, ...
+  ASSERT_GE(segments.size(), 3u);
+  EXPECT_EQ(segments[0].marker, 0xE1);
+  EXPECT_EQ(segments[1].bytes, xmp);
+  EXPECT_EQ(segments[2].marker, 0xE0);
+  const std::vector<uint8_t> found = markers(out);
+  EXPECT_EQ(std::count(found.begin(), found.end(), 0xE1), 2);
+  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(jpeg));
+  EXPECT_EQ(parseExifBytes(out).ifd0.find(0x013B)->text, "new");
+}
+
+TEST(EmbedExif, GoesJustBeforeTheScanWithoutAnOldSegment) {
+  const Bytes jpeg = testing::realJpeg();
+  const Bytes out = embedExifInJpeg(jpeg, serialize(ExifEdit{}));
+  const std::vector<uint8_t> expected = [&] {
+    std::vector<uint8_t> m = markers(jpeg);
+    m.push_back(0xE1);
+    return m;
+  }();
+  EXPECT_EQ(markers(out), expected);
+  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(jpeg));
+}
+
+TEST(EmbedExif, SegmentSizeLimitAndMalformedInput) {
+  ExifEdit edit;
+  // IFD0 with one UNDEFINED tag: 8 + 18 header and directory, then the value. Blocks are
+  // always of even length, so 65526 is the largest that can be embedded.
+  ExifValue big;
+  big.kind = ttUndefined;
+  big.bytes.assign(kLargestJpegBlock - 27, 'a');
+  edit.ifd0.set(0x9999, big);
+  ASSERT_EQ(static_cast<int64_t>(serialize(edit).size()), kLargestJpegBlock - 1);
+  const Bytes jpeg = testing::realJpeg();
+  const Bytes fits = writeExifBytes(jpeg, edit);
+  ASSERT_FALSE(fits.empty());
+  const auto segments = testing::jpegSegments(fits);
+  EXPECT_EQ(segments.back().bytes.size(), 65536u);  // length field 65534
+  big.bytes.push_back('a');
+  edit.ifd0.set(0x9999, big);
+  EXPECT_TRUE(writeExifBytes(jpeg, edit).empty());
+
+  Bytes overrun = testing::realJpeg({segmentOf(0xE0, Bytes(4, 0))});
+  overrun[5] = 0xF0;  // APP0 now claims to run past the end
+  EXPECT_TRUE(writeExifBytes(overrun, ExifEdit{}).empty());
+  EXPECT_TRUE(writeExifBytes(Bytes{0xFF, 0xD8, 0x00, 0xE0, 0, 4, 0, 0}, ExifEdit{}).empty());
+  EXPECT_TRUE(writeExifBytes(Bytes{0xFF}, ExifEdit{}).empty());
+  EXPECT_TRUE(writeExifBytes(Bytes{'B', 'M', 1, 2}, ExifEdit{}).empty());
+  // Fewer than four bytes after the last segment: the segment goes first, the rest follows.
+  const Bytes tail = embedExifInJpeg(Bytes{0xFF, 0xD8, 0xFF, 0xD9}, serialize(ExifEdit{}));
+  EXPECT_EQ(Bytes(tail.end() - 2, tail.end()), (Bytes{0xFF, 0xD9}));
+}
+
+TEST(StripJpeg, DropsApp1App13AndCommentsKeepingTheRest) {
+  const Bytes icc = segmentOf(0xE2, bytesOf("ICC_PROFILE...."));
+  const Bytes adobe = segmentOf(0xEE, bytesOf("Adobe......."));
+  const Bytes jpeg = testing::realJpeg({testing::app1(oldExif()), segmentOf(0xE1, xmpPayload()),
+                                        segmentOf(0xED, bytesOf("Photoshop 3.0")), icc,
+                                        segmentOf(0xFE, bytesOf("comment")), adobe});
+  Bytes withTrailer = jpeg;
+  withTrailer.insert(withTrailer.end(), {'t', 'r', 'a', 'i', 'l'});
+  const Bytes out = stripMetadataBytes(withTrailer);
+  ASSERT_FALSE(out.empty());
+  for (uint8_t marker : markers(out)) {
+    EXPECT_NE(marker, 0xE1);
+    EXPECT_NE(marker, 0xED);
+    EXPECT_NE(marker, 0xFE);
+  }
+  const auto segments = testing::jpegSegments(out);
+  EXPECT_EQ(segments[0].bytes, icc);
+  EXPECT_EQ(segments[1].bytes, adobe);
+  EXPECT_EQ(segments[2].marker, 0xE0);
+  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(withTrailer));  // trailer kept
+}
+
+TEST(StripJpeg, EndingsWithoutAScan) {
+  const Bytes app0 = segmentOf(0xE0, Bytes(4, 1));
+  const Bytes comment = segmentOf(0xFE, Bytes(3, 2));
+  Bytes noEoi = {0xFF, 0xD8};
+  noEoi.insert(noEoi.end(), app0.begin(), app0.end());
+  noEoi.insert(noEoi.end(), comment.begin(), comment.end());
+  Bytes expected = {0xFF, 0xD8};
+  expected.insert(expected.end(), app0.begin(), app0.end());
+  EXPECT_EQ(stripMetadataBytes(noEoi), expected);
+  Bytes stray = noEoi;
+  stray.push_back(0x00);
+  EXPECT_TRUE(stripMetadataBytes(stray).empty());
+  Bytes eoi = noEoi;
+  eoi.insert(eoi.end(), {0xFF, 0xD9});
+  expected.insert(expected.end(), {0xFF, 0xD9});
+  EXPECT_EQ(stripMetadataBytes(eoi), expected);
+  EXPECT_TRUE(stripMetadataBytes(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}).empty());  // length 1
+  EXPECT_TRUE(stripMetadataBytes(Bytes{'B', 'M', 0, 0}).empty());
+  EXPECT_TRUE(stripMetadataBytes(Bytes{'I', 'I', 42, 0, 8, 0, 0, 0}).empty());  // TIFF: never
+  EXPECT_TRUE(stripMetadataBytes(Bytes{0xFF}).empty());
+}
+
+Bytes tiffChain(int directories, int imageAt, uint16_t imageTag) {
+  testing::TiffBuilder t;
+  std::vector<int> ifds;
+  for (int i = 0; i < directories; ++i) ifds.push_back(t.addIfd());
+  for (int i = 0; i < directories; ++i) {
+    t.shorts(ifds[i], 0x0100, {1});
+    if (i == imageAt) t.longs(ifds[i], imageTag, {8});
+    if (i + 1 < directories) t.chain(ifds[i], ifds[i + 1]);
+  }
+  return t.build();
+}
+
+TEST(CarriesImageStrips, FindsImageDataAlongTheChainAndRefusesLongChains) {
+  EXPECT_FALSE(carriesImageStrips(tiffChain(3, -1, 0)));
+  EXPECT_TRUE(carriesImageStrips(tiffChain(1, 0, 273)));
+  EXPECT_TRUE(carriesImageStrips(tiffChain(4, 3, 324)));  // TileOffsets in the fourth
+  EXPECT_TRUE(carriesImageStrips(tiffChain(2, 1, 279)));
+  EXPECT_TRUE(carriesImageStrips(tiffChain(2, 0, 325)));
+  EXPECT_TRUE(carriesImageStrips(tiffChain(2, 0, 0x014A)));  // SubIFDs lead to image data
+  EXPECT_FALSE(carriesImageStrips(tiffChain(16, -1, 0)));
+  EXPECT_TRUE(carriesImageStrips(tiffChain(17, -1, 0)));  // longer than 16: refused
+  EXPECT_TRUE(carriesImageStrips(tiffChain(20, 19, 273)));
+  EXPECT_FALSE(carriesImageStrips(Bytes{'I', 'I', 42, 0}));
+  // A chain that loops back adds no directories and ends.
+  testing::TiffBuilder loop;
+  const int a = loop.addIfd();
+  loop.shorts(a, 0x0100, {1}).chain(a, a);
+  EXPECT_FALSE(carriesImageStrips(loop.build()));
+}
+
+TEST(WriteExifBytes, TiffIsReplacedByTheBareBlockUnlessItCarriesImageData) {
+  ExifEdit edit;
+  setArtist(edit, "me");
+  const Bytes onlyExif = tiffChain(2, -1, 0);
+  EXPECT_EQ(writeExifBytes(onlyExif, edit), serialize(edit));
+  EXPECT_TRUE(writeExifBytes(tiffChain(1, 0, 273), edit).empty());
+}
+
+}  // namespace
+}  // namespace orvel::metadata::edit

@@ -33,4 +33,41 @@ std::optional<JpegSegment> JpegSegmentWalk::next() noexcept {
   return segment;
 }
 
+int64_t JpegScanWalk::markerFrom(int64_t from) const noexcept {
+  const auto length = static_cast<int64_t>(data_.size());
+  for (int64_t at = base::findByte(data_, from, kMarkerStart); at >= 0;
+       at = base::findByte(data_, from, kMarkerStart)) {
+    if (at + 1 >= length) break;  // a lone 0xFF at the very end
+    const uint8_t next = data_[static_cast<std::size_t>(at + 1)];
+    const bool restart = next >= 0xD0 && next <= 0xD7;
+    if (next != 0x00 && next != kMarkerStart && !restart) return at;
+    from = next == kMarkerStart ? at + 1 : at + 2;
+  }
+  return length;
+}
+
+std::optional<JpegSegment> JpegScanWalk::next() noexcept {
+  if (ended_ != JpegScanEnd::walking) return std::nullopt;
+  if (!base::inBounds(data_, position_, 2)) {
+    position_ = static_cast<int64_t>(data_.size());
+    ended_ = JpegScanEnd::dataEnd;
+    return std::nullopt;
+  }
+  const uint8_t marker = data_[static_cast<std::size_t>(position_ + 1)];
+  if (marker == kEndOfImage) {
+    ended_ = JpegScanEnd::endOfImage;
+    return std::nullopt;
+  }
+  const JpegSegment segment{position_, marker, base::readU16be(data_, position_ + 2)};
+  if (!base::inBounds(data_, position_, 4) || segment.length < 2 || !segment.fits(data_)) {
+    position_ = static_cast<int64_t>(data_.size());
+    ended_ = JpegScanEnd::dataEnd;
+    return std::nullopt;
+  }
+  // Entropy-coded data follows a start of scan; any other segment is followed by a marker,
+  // perhaps after fill bytes. The search finds either.
+  position_ = markerFrom(segment.end());
+  return segment;
+}
+
 }  // namespace orvel::container

@@ -16,6 +16,7 @@ inline constexpr uint8_t kStartOfImage = 0xD8;
 inline constexpr uint8_t kEndOfImage = 0xD9;
 inline constexpr uint8_t kStartOfScan = 0xDA;
 inline constexpr uint8_t kApp1 = 0xE1;
+inline constexpr uint8_t kApp2 = 0xE2;
 inline constexpr uint8_t kApp13 = 0xED;
 inline constexpr uint8_t kComment = 0xFE;
 
@@ -64,6 +65,39 @@ class JpegSegmentWalk {
   ByteView data_;
   int64_t position_;
   JpegWalkEnd ended_ = JpegWalkEnd::walking;
+};
+
+// How a walk through the image data ended.
+enum class JpegScanEnd : uint8_t {
+  walking,     // not yet
+  endOfImage,  // at the end-of-image marker that ends the image
+  dataEnd,     // the data ran out first, or a segment ran past it or could not count itself
+};
+
+// Walks the image data from the first start-of-scan marker: every marker segment met up to
+// the end-of-image marker that ends the image (the start-of-scan segments and the tables
+// between progressive scans), found by searching the entropy-coded data for a 0xFF that is
+// followed by neither 0x00 (a stuffed byte), another 0xFF (fill) nor a restart marker. What
+// follows that end-of-image marker (trailers, further images) is not the image's.
+class JpegScanWalk {
+ public:
+  JpegScanWalk(ByteView data, int64_t startOfScan) noexcept
+      : data_(data), position_(startOfScan) {}
+
+  // The next segment, each lying wholly inside the data; nothing once the walk has ended.
+  std::optional<JpegSegment> next() noexcept;
+
+  JpegScanEnd ended() const noexcept { return ended_; }
+  // After the walk: the end-of-image marker's position, or where the data ran out.
+  int64_t position() const noexcept { return position_; }
+
+ private:
+  // The first marker at or after `from`, or the data's length when there is none.
+  int64_t markerFrom(int64_t from) const noexcept;
+
+  ByteView data_;
+  int64_t position_;
+  JpegScanEnd ended_ = JpegScanEnd::walking;
 };
 
 }  // namespace orvel::container

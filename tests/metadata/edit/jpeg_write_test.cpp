@@ -6,7 +6,10 @@
 #include "metadata/edit/serialize.h"
 #include "metadata/edit/write.h"
 #include "edit_test_util.h"
+#include "metadata/pipeline/read.h"
 #include "support/builders.h"
+#include "support/exif_samples.h"
+#include "support/isobmff_builder.h"
 
 namespace orvel::metadata::edit {
 
@@ -118,7 +121,50 @@ TEST(StripJpeg, DropsApp1App13AndCommentsKeepingTheRest) {
   EXPECT_EQ(segments[0].bytes, icc);
   EXPECT_EQ(segments[1].bytes, adobe);
   EXPECT_EQ(segments[2].marker, 0xE0);
-  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(withTrailer));  // trailer kept
+  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(jpeg));  // the trailer is gone
+}
+
+// A privacy strip keeps the primary image and nothing after it: trailers, the secondary images
+// of a Multi-Picture file (each with EXIF and GPS of its own) and the index pointing at them,
+// and metadata segments between progressive scans. The end of the image is found through the
+// entropy-coded data: stuffed bytes, restart markers, fill bytes and tables holding the bytes
+// FF D9 do not end it.
+TEST(StripJpeg, NothingAfterTheImageSurvives) {
+  const Bytes icc = segmentOf(0xE2, bytesOf("ICC_PROFILE\0\1\1...."));
+  const Bytes mpf = segmentOf(0xE2, bytesOf(std::string_view("MPF\0MM\0*\0\0\0\x08", 12)));
+  const Bytes primary = testing::realJpeg({icc});
+  const Bytes withIndex = testing::realJpeg({testing::app1(oldExif()), icc, mpf});
+  testing::CameraSampleOptions withGps;
+  const Bytes secondary = testing::cameraJpeg(withGps);
+  const Bytes trailers = bytesOf("Photoshop 3.0\08BIM<x:xmpmeta>GPS</x:xmpmeta>");
+  // Two more scans, with a table, an XMP segment and a comment between them.
+  const Bytes table = segmentOf(0xC4, {0x10, 0xFF, 0xD9, 0xFF, 0xD9, 0, 0, 0});
+  const Bytes between = testing::concat({segmentOf(0xE1, xmpPayload()), segmentOf(0xFE, bytesOf("c"))});
+  const Bytes scan = {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 0x3F, 0, 0x12, 0xFF, 0x00, 0x34, 0xFF,
+                      0xD3, 0x56, 0xFF, 0xFF};
+  const Bytes primaryBody(primary.begin(), primary.end() - 2);  // without its end of image
+  const Bytes eoi = {0xFF, 0xD9};
+  const Bytes progressive = testing::concat({primaryBody, table, scan, between, scan, eoi});
+  const Bytes progressiveKept = testing::concat({primaryBody, table, scan, scan, eoi});
+  const Bytes cutScan(primary.begin(), primary.end() - 3);
+  struct Case {
+    const char* name;
+    Bytes file;
+    Bytes stripped;
+  } const cases[] = {
+      {"IPTC and XMP trailers", testing::concat({primary, trailers}), primary},
+      {"a Multi-Picture file", testing::concat({withIndex, secondary, secondary}), primary},
+      {"progressive scans", testing::concat({progressive, secondary}), progressiveKept},
+      {"a scan cut short, without an end", cutScan, cutScan},
+      {"an end of image before any scan", testing::concat({Bytes{0xFF, 0xD8}, icc, eoi, trailers}),
+       testing::concat({Bytes{0xFF, 0xD8}, icc, eoi})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes out = stripMetadataBytes(c.file);
+    EXPECT_EQ(out, c.stripped);
+    EXPECT_TRUE(pipeline::readMetadataFromBytes(out).tags.empty());
+  }
 }
 
 TEST(StripJpeg, EndingsWithoutAScan) {
@@ -179,6 +225,12 @@ TEST(WriteExifBytes, TiffIsReplacedByTheBareBlockUnlessItCarriesImageData) {
   const Bytes onlyExif = tiffChain(2, -1, 0);
   EXPECT_EQ(writeExifBytes(onlyExif, edit), serialize(edit));
   EXPECT_TRUE(writeExifBytes(tiffChain(1, 0, 273), edit).empty());
+  // Only a TIFF signature makes a file a TIFF: other files starting "II" or "MM" keep their
+  // content (nothing is written).
+  for (std::string_view text : {"II is a text file", "MM\0\x2B big TIFF", "MM", "II*"}) {
+    EXPECT_TRUE(writeExifBytes(bytesOf(text), edit).empty()) << text;
+  }
+  EXPECT_EQ(writeExifBytes(Bytes{'M', 'M', 0, 42, 0, 0, 0, 0}, edit), serialize(edit));
 }
 
 }  // namespace

@@ -199,6 +199,7 @@ void readMovieBoxInBuffer(Metadata& meta, ByteView data) {
     const int64_t payloadLength =
         std::min({box->size - box->headerLength, length - box->payload(), kMoviePayloadLimit});
     if (payloadLength < 1) return;
+    base::demand(data, box->payload(), payloadLength);
     readMovieFacts(meta, data.subspan(static_cast<std::size_t>(box->payload()),
                                       static_cast<std::size_t>(payloadLength)));
     return;
@@ -355,6 +356,7 @@ std::optional<Metadata> readFromHead(base::ReadOnlyFile& file, int64_t prefixLen
 
 void parseTiffAt(Metadata& meta, ByteView data, int64_t position) {
   if (position <= 0 || position >= static_cast<int64_t>(data.size())) return;
+  base::demand(data, position, 8);
   const bool bigEndian = base::byteAt(data, position) != 'I';
   const int64_t ifd0 = position + readUint32(data, position + 4, bigEndian);
   if (!inBounds(data, ifd0, 2)) return;
@@ -420,7 +422,11 @@ Metadata readMetadata(const std::string& path, int64_t maxBytes) {
   if (std::optional<Metadata> meta = readFromHead(file, wanted)) return std::move(*meta);
   const std::optional<ByteView> prefix = file.prefix(wanted);
   if (!prefix || prefix->empty()) return defaultMetadata();
+  // The JPEG readers walk segments without asking for bytes: a JPEG whose head did not hold
+  // its metadata is read whole.
+  if (container::isJpeg(*prefix)) base::demand(*prefix, 0, wanted);
   Metadata meta = readMetadataFromBytes(*prefix);
+  if (file.demandFailed()) return defaultMetadata();  // the file changed while it was read
   readBeyondPrefix(meta, *prefix, file);
   return meta;
 }

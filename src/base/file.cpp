@@ -1,7 +1,6 @@
 #include "base/file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,20 +56,15 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) {
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
-  if (demanded_ != nullptr) {
-    if (demandSource == this) demandSource = previousDemandSource_;
-    ::munmap(demanded_, demandedLength_);
-  }
+  if (demanded_ != nullptr && demandSource == this) demandSource = previousDemandSource_;
   if (fd_ >= 0) ::close(fd_);
 }
 
 bool ReadOnlyFile::startOnDemandPrefix(int64_t length) {
-  // Anonymous memory reads as zero and costs nothing until written; it never raises a signal
-  // when the file changes, as a mapping of the file would.
-  void* memory = ::mmap(nullptr, static_cast<std::size_t>(length), PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (memory == MAP_FAILED) return false;
-  demanded_ = static_cast<uint8_t*>(memory);
+  // Not zero-filled: only the bytes read into it are ever looked at. Memory the allocator hands
+  // back warm costs far less than fresh pages, which a large read would first fault in.
+  demandedStorage_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(length));
+  demanded_ = demandedStorage_.get();
   demandedLength_ = static_cast<std::size_t>(length);
   const int64_t windows = (length + kDemandWindow - 1) / kDemandWindow;
   windowsRead_.assign(static_cast<std::size_t>((windows + kWordBits - 1) / kWordBits), 0);
@@ -104,22 +98,29 @@ void ReadOnlyFile::fillPrefix(int64_t from, int64_t to) noexcept {
     return (windowsRead_[static_cast<std::size_t>(window / kWordBits)] >> (window % kWordBits) & 1) != 0;
   };
   const auto length = static_cast<int64_t>(demandedLength_);
+  const int64_t windows = (length + kDemandWindow - 1) / kDemandWindow;
   for (int64_t window = first; window <= last;) {
     if (isRead(window)) {
       ++window;
       continue;
     }
-    // One read for each run of windows not read yet.
+    const int64_t start = window * kDemandWindow;
+    // A read that follows the last one reads twice as far ahead (a walk over many small
+    // chunks); a jump starts again from one window (the header after a large image).
+    const bool follows = start >= lastReadEnd_ && start - lastReadEnd_ <= 4 * kDemandWindow;
+    readAhead_ = follows ? std::min(readAhead_ * 2, kLongestReadAhead) : kDemandWindow;
+    // One read for the run of windows not read yet, as far as asked and the read-ahead reach.
+    const int64_t reach = std::max(last, window + readAhead_ / kDemandWindow - 1);
     int64_t end = window;
-    while (end <= last && !isRead(end)) {
+    while (end < windows && end <= reach && !isRead(end)) {
       windowsRead_[static_cast<std::size_t>(end / kWordBits)] |= uint64_t{1} << (end % kWordBits);
       ++end;
     }
-    const int64_t start = window * kDemandWindow;
     const int64_t stop = std::min(end * kDemandWindow, length);
     if (readFully(fd_, start, demanded_ + start, stop - start) != stop - start) {
       demandFailed_ = true;
     }
+    lastReadEnd_ = stop;
     window = end;
   }
 }

@@ -16,8 +16,10 @@ namespace orvel::base {
 
 // Prefixes up to this size are read whole with one call; larger ones are read as parsers ask.
 inline constexpr int64_t kWholeReadLimit = int64_t{64} << 10;
-// A prefix read on demand is read in windows of this size.
+// A prefix read on demand is read in windows of this size; reads that follow one another read
+// ever more windows at once, up to kLongestReadAhead.
 inline constexpr int64_t kDemandWindow = int64_t{16} << 10;
+inline constexpr int64_t kLongestReadAhead = int64_t{4} << 20;
 
 // Tells the prefix being read on this thread (if any) that a parse is about to read
 // [position, position + length) of `view`: when the view lies in that prefix, the bytes are read
@@ -40,8 +42,9 @@ class ReadOnlyFile {
 
   // The first min(length, size) bytes, valid while this object lives; nullopt on a read
   // error. A short prefix is read at once (fewer bytes when the file shrank meanwhile); a longer
-  // one starts with its first kWholeReadLimit bytes, the rest reading as zero until demand()
-  // asks for it, which works on the thread that made the prefix while this object lives.
+  // one starts with its first kWholeReadLimit bytes, and the rest is read as demand() asks for
+  // it (on the thread that made the prefix, while this object lives): bytes no parser asked
+  // for are never read, and hold nothing that may be relied on.
   std::optional<ByteView> prefix(int64_t length);
 
   // True once a read the prefix demanded failed or came short (the file shrank): the parse
@@ -67,9 +70,12 @@ class ReadOnlyFile {
 
   int fd_ = -1;
   int64_t size_ = 0;
-  uint8_t* demanded_ = nullptr;        // an on-demand prefix, anonymous memory (zero until read)
+  std::unique_ptr<uint8_t[]> demandedStorage_;  // an on-demand prefix
+  uint8_t* demanded_ = nullptr;
   std::size_t demandedLength_ = 0;
   std::vector<uint64_t> windowsRead_;  // one bit per window of the on-demand prefix
+  int64_t lastReadEnd_ = 0;            // where the last read of it ended
+  int64_t readAhead_ = kDemandWindow;  // grows while the reads follow one another
   bool demandFailed_ = false;
   ReadOnlyFile* previousDemandSource_ = nullptr;
   std::vector<uint8_t> copy_;

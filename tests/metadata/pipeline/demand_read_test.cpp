@@ -122,8 +122,8 @@ TEST(DemandRead, AFileReadGivesWhatItsBytesGive) {
   EXPECT_EQ(compared, 8 * 45);
 }
 
-// A file cut short by another process while its prefix is being read: the bytes past the new
-// end read as zero (where a mapping would raise SIGBUS), and the read says it failed.
+// A file cut short by another process while its prefix is being read: reading past the new
+// end raises no signal (as a mapping of the file would: SIGBUS), and the read says it failed.
 TEST(DemandRead, AFileThatShrinksWhileReadRaisesNoSignal) {
   const TempDir dir;
   const Bytes bytes = imageBytes(1 << 20);
@@ -134,7 +134,6 @@ TEST(DemandRead, AFileThatShrinksWhileReadRaisesNoSignal) {
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 1000, prefix->begin()));
   ASSERT_EQ(::truncate(path.c_str(), 100000), 0);
   base::demand(*prefix, 500000, 100);
-  EXPECT_EQ((*prefix)[500050], 0);
   EXPECT_TRUE(file.demandFailed());
   EXPECT_FALSE(readMetadata(path, kDefaultReadPrefix).isValid);
 }

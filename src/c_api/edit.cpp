@@ -34,15 +34,27 @@ class EditRecord : public HandleRecord {
 };
 
 // The rewritten bytes laid once into a malloc block the caller releases with
-// ov_exif_buffer_free().
+// ov_exif_buffer_free(): sized up front (a bound, when the end of a JPEG's image is found while
+// copying), then trimmed in place.
 ov_status handOut(const std::optional<edit::Rewrite>& rewrite, uint8_t** out, int64_t* outLength) {
-  if (!rewrite || rewrite->size() == 0) return kUnsupported;
-  const auto size = static_cast<std::size_t>(rewrite->size());
-  auto* block = static_cast<uint8_t*>(std::malloc(size));
+  if (!rewrite || rewrite->sizeBound() == 0) return kUnsupported;
+  const auto bound = static_cast<std::size_t>(rewrite->sizeBound());
+  auto* block = static_cast<uint8_t*>(std::malloc(bound));
   if (block == nullptr) return kExifIoError;
-  rewrite->writeTo({block, size});
+  int64_t size = 0;
+  try {
+    size = rewrite->writeTo({block, bound});
+  } catch (...) {
+    std::free(block);
+    throw;
+  }
+  if (static_cast<std::size_t>(size) < bound) {
+    if (auto* trimmed = static_cast<uint8_t*>(std::realloc(block, static_cast<std::size_t>(size)))) {
+      block = trimmed;
+    }
+  }
   *out = block;
-  *outLength = rewrite->size();
+  *outLength = size;
   return kOk;
 }
 

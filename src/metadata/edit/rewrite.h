@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -22,23 +23,37 @@ class Rewrite {
   Rewrite(const Rewrite&) = delete;
   Rewrite& operator=(const Rewrite&) = delete;
 
+  // A last piece whose end is found while it is copied (a JPEG's image data, searched for the
+  // end of the image): `bound` holds it, `copy` lays it into out (room for bound's bytes) and
+  // answers its length, `ranges` adds the ranges of the source it is made of.
+  struct Deferred {
+    ByteView bound;
+    int64_t (*copy)(ByteView bound, std::span<uint8_t> out);
+    void (*ranges)(ByteView bound, Rewrite& into);
+  };
+
   // A range of the source, which must outlive this object. A range that continues the previous
   // piece joins it.
   void copy(ByteView range);
   // New bytes, kept here.
   void add(std::vector<uint8_t> bytes);
+  // Ends the file with a deferred piece; nothing may follow it.
+  void finishWith(Deferred last);
 
-  int64_t size() const noexcept { return size_; }
-  std::span<const ByteView> pieces() const noexcept { return pieces_; }
+  // The size, or a bound on it when the last piece is deferred.
+  int64_t sizeBound() const noexcept;
+  // Every piece, the deferred one as the ranges it is made of, for writing to a file.
+  std::vector<ByteView> pieces() const;
 
-  // Lays the pieces into out, which holds exactly size() bytes.
-  void writeTo(std::span<uint8_t> out) const noexcept;
+  // Lays the file into out, which holds at least sizeBound() bytes; answers its size.
+  int64_t writeTo(std::span<uint8_t> out) const;
   std::vector<uint8_t> bytes() const;
 
  private:
   std::vector<ByteView> pieces_;
   std::vector<std::vector<uint8_t>> owned_;  // moving a vector keeps its bytes where they are
   int64_t size_ = 0;
+  std::optional<Deferred> last_;
 };
 
 }  // namespace orvel::metadata::edit

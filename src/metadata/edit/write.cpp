@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <unordered_set>
 
@@ -72,20 +73,41 @@ bool isStrippedSegment(ByteView data, const container::JpegSegment& segment) {
           base::hasBytesAt(data, segment.payload(), kMpfHeader));
 }
 
-// The image data from the first start of scan through the end-of-image marker that ends the
-// image, without metadata segments between the scans. Whatever follows that marker (IPTC and
-// XMP trailers, the secondary images of a Multi-Picture file) is left behind; without such a
-// marker the data runs to the end.
-void copyImageData(ByteView data, int64_t startOfScan, Rewrite& out) {
-  container::JpegScanWalk scan(data, startOfScan);
-  int64_t kept = startOfScan;  // everything before this is handled
+// Hands `keep` the ranges of the image data a strip keeps, in order, as the walk finds them:
+// from the first start of scan through the end-of-image marker that ends the image, without
+// metadata segments between the scans. Whatever follows that marker (IPTC and XMP trailers,
+// the secondary images of a Multi-Picture file) is left behind; without such a marker the
+// data runs to the end. Ranges come a search block at a time, so a copy finds them in cache.
+template <class Keep>
+void forEachKeptRange(ByteView image, Keep&& keep) {
+  int64_t kept = 0;  // everything before this is handed over or dropped
+  const auto keepTo = [&](int64_t to) {
+    if (to > kept) keep(kept, to);
+    kept = std::max(kept, to);
+  };
+  container::JpegScanWalk scan(image, 0, [&](int64_t, int64_t to) { keepTo(to); });
   while (const auto segment = scan.next()) {
-    if (!isStrippedSegment(data, *segment)) continue;
-    out.copy(range(data, kept, segment->position));
+    if (!isStrippedSegment(image, *segment)) continue;
+    keepTo(segment->position);
     kept = segment->end();
   }
   const bool ended = scan.ended() == container::JpegScanEnd::endOfImage;
-  out.copy(range(data, kept, ended ? scan.position() + 2 : static_cast<int64_t>(data.size())));
+  keepTo(ended ? scan.position() + 2 : static_cast<int64_t>(image.size()));
+}
+
+// The image data (from the start of scan to the end of the data) copied into out, which has
+// room for all of it; the bytes written.
+int64_t copyImageData(ByteView image, std::span<uint8_t> out) {
+  int64_t written = 0;
+  forEachKeptRange(image, [&](int64_t from, int64_t to) {
+    std::memcpy(out.data() + written, image.data() + from, static_cast<std::size_t>(to - from));
+    written += to - from;
+  });
+  return written;
+}
+
+void addImageDataRanges(ByteView image, Rewrite& out) {
+  forEachKeptRange(image, [&](int64_t from, int64_t to) { out.copy(range(image, from, to)); });
 }
 
 // The JPEG without its metadata segments and without what follows its image; nothing when the
@@ -103,7 +125,10 @@ std::optional<Rewrite> stripJpeg(ByteView data) {
   }
   const int64_t p = walk.position();
   switch (walk.ended()) {
-    case JpegWalkEnd::startOfScan: copyImageData(data, p, out); return out;
+    case JpegWalkEnd::startOfScan:
+      // Its end is found while it is copied.
+      out.finishWith({range(data, p, length), copyImageData, addImageDataRanges});
+      return out;
     case JpegWalkEnd::endOfImage: out.copy(range(data, p, p + 2)); return out;
     case JpegWalkEnd::dataEnd:
       // Fewer than 4 bytes remain: nothing, or an end-of-image marker.

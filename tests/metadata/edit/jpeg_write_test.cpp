@@ -165,6 +165,24 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
     EXPECT_EQ(out, c.stripped);
     EXPECT_TRUE(pipeline::readMetadataFromBytes(out).tags.empty());
   }
+  // Long scans are searched and copied a block at a time: markers, stuffed bytes and fill
+  // bytes on every side of a block's edge.
+  const std::size_t block = 64 * 1024;
+  for (std::size_t length : {block - 3, block - 2, block - 1, block, block + 1, 2 * block - 1}) {
+    SCOPED_TRACE(length);
+    Bytes entropy(length, 0x5A);
+    for (std::size_t at = 97; at + 2 < length; at += 331) entropy[at] = 0xFF, entropy[at + 1] = 0x00;
+    entropy[length - 2] = 0xFF;  // fill, then the next marker's 0xFF right at the end
+    entropy[length - 1] = 0xFF;
+    const Bytes body = testing::concat({primaryBody, Bytes(entropy.begin(), entropy.end() - 1)});
+    const Bytes file = testing::concat({body, table, scan, between, scan, eoi, trailers});
+    const Bytes expected = testing::concat({body, table, scan, scan, eoi});
+    EXPECT_EQ(stripMetadataBytes(file), expected);
+    // The ranges a file write takes are the same bytes.
+    Bytes fromRanges;
+    for (ByteView piece : stripMetadataPieces(file)->pieces()) fromRanges.insert(fromRanges.end(), piece.begin(), piece.end());
+    EXPECT_EQ(fromRanges, expected);
+  }
 }
 
 TEST(StripJpeg, EndingsWithoutAScan) {

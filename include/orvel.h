@@ -103,7 +103,9 @@ ORVEL_API ov_status mapImgStatus(uint8_t kind) OV_NOEXCEPT;
 typedef struct ov_meta ov_meta;
 
 /* Reads the metadata of the file at path (its first 16 MiB, plus a movie box or Exif item
- * further on; a large JPEG only as far as its metadata reaches) into a new handle stored in
+ * further on; a large JPEG only as far as its metadata reaches, other files as far as their
+ * structure leads, with bounded reads: the file is never memory-mapped, so one truncated by
+ * another process meanwhile gives an invalid handle, never a signal) into a new handle stored in
  * *out. Returns 0; a missing, empty or unreadable file still gives 0 and a handle whose
  * ov_exif_is_valid() is 0. 2 when path or out is NULL, 1 when reading fails; *out is left NULL
  * on every failure. Free the handle with ov_exif_meta_free(). One read walks at most 2^20

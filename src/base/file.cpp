@@ -56,7 +56,13 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) {
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
-  if (demanded_ != nullptr && demandSource == this) demandSource = previousDemandSource_;
+  // Leave the thread's chain of on-demand prefixes, wherever this one stands in it.
+  if (demanded_ != nullptr) {
+    if (demandSource == this) demandSource = previousDemandSource_;
+    for (ReadOnlyFile* file = demandSource; file != nullptr; file = file->previousDemandSource_) {
+      if (file->previousDemandSource_ == this) file->previousDemandSource_ = previousDemandSource_;
+    }
+  }
   if (fd_ >= 0) ::close(fd_);
 }
 

@@ -77,8 +77,8 @@ NoteLayout layoutFor(const HeaderAddressed& vendor, ByteView note, bool blockBig
     if (!inBounds(note, vendor.orderAt, 1)) return {};
     bigEndian = base::byteAt(note, vendor.orderAt) != 'I';
   }
-  return {true,     vendor.directory,      bigEndian, vendor.orderAt < 0,
-          vendor.fixedOrderTags, vendor.directoryTags};
+  return {true, vendor.directory, bigEndian, vendor.orderAt < 0, vendor.fixedOrderTags,
+          vendor.directoryTags};
 }
 
 bool listed(std::span<const uint16_t> tags, uint16_t tag) {

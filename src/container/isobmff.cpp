@@ -190,7 +190,7 @@ std::optional<Box> BoxWalk::next() noexcept {
           : data_.subspan(std::min(static_cast<size_t>(position_), data_.size()));
   const std::optional<Box> box = boxFromHeader(header, position_, room, rules_, overruns);
   if (!box || overruns) ended_ = true;
-  if (box) position_ = box->end();
+  if (box && !overruns) position_ = box->end();  // an overrunning box may end past 2^63
   return box;
 }
 
@@ -201,7 +201,7 @@ std::optional<Box> FileBoxWalk::next() {
   std::optional<Box> box;
   if (header) box = boxFromHeader(*header, position_, file_.size() - position_, rules_, overruns);
   if (!box || overruns) ended_ = true;
-  if (box) position_ = box->end();
+  if (box && !overruns) position_ = box->end();  // an overrunning box may end past 2^63
   return box;
 }
 

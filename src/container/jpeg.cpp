@@ -68,6 +68,12 @@ int64_t JpegScanWalk::markerFrom(int64_t from) const {
 
 std::optional<JpegSegment> JpegScanWalk::next() {
   if (ended_ != JpegScanEnd::walking) return std::nullopt;
+  // What follows the segment handed out last is searched only now, once its reader has dealt
+  // with that segment.
+  if (searchFrom_ >= 0) {
+    position_ = markerFrom(searchFrom_);
+    searchFrom_ = -1;
+  }
   if (!base::inBounds(data_, position_, 2)) {
     position_ = static_cast<int64_t>(data_.size());
     ended_ = JpegScanEnd::dataEnd;
@@ -86,7 +92,7 @@ std::optional<JpegSegment> JpegScanWalk::next() {
   }
   // Entropy-coded data follows a start of scan; any other segment is followed by a marker,
   // perhaps after fill bytes. The search finds either.
-  position_ = markerFrom(segment.end());
+  searchFrom_ = segment.end();
   return segment;
 }
 

@@ -76,7 +76,9 @@ enum class JpegScanEnd : uint8_t {
 };
 
 // Told of each stretch of data a scan walk has searched, in order: [from, to) holds no marker.
-// Stretches are at most kJpegSearchBlock long, so a reader copying them finds them in cache.
+// Stretches are at most kJpegSearchBlock long, so a reader copying them finds them in cache;
+// the stretch after a segment is searched (and told) only when the walk is asked for the
+// segment after it.
 using JpegSearched = std::function<void(int64_t from, int64_t to)>;
 inline constexpr int64_t kJpegSearchBlock = int64_t{64} << 10;
 
@@ -106,6 +108,7 @@ class JpegScanWalk {
 
   ByteView data_;
   int64_t position_;
+  int64_t searchFrom_ = -1;  // where the search for the next marker starts, when pending
   JpegSearched searched_;
   JpegScanEnd ended_ = JpegScanEnd::walking;
 };

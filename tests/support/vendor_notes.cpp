@@ -115,20 +115,6 @@ NoteIfdBuilder canonArraysIfd(bool be) {
   return ifd;
 }
 
-// Date and time bytes, the camera-settings and AE blocks, in the note's own byte order.
-NoteIfdBuilder pentaxBlocksIfd(bool be) {
-  NoteIfdBuilder ifd(be);
-  Bytes date = ifd.u16(2008);
-  date.push_back(3);
-  date.push_back(14);
-  const Bytes settings = {2, 0x61, 0x10, 0x01, 0x00, 0x20, 40, 0x01, 8, 0, 0x12, 0, 0,
-                          5, 0x01, 0, 0x23, 0xC4, 100, 84, 40, 60};
-  const Bytes ae = {120, 84, 40, 68, 8, 32, 2, 0, 255, 76, 78, 140, 2};
-  ifd.bytes(0x0006, 7, date).bytes(0x0007, 7, {10, 20, 30}).shorts(0x0008, {2})
-      .bytes(0x0205, 7, settings).bytes(0x0206, 7, ae);
-  return ifd;
-}
-
 // An old Olympus note whose equipment directory (0x2010, type IFD) lies inside the note, and
 // the camera-settings block it shares with Minolta.
 Bytes olympusWithDirectory(bool be, uint32_t noteOffset) {
@@ -214,14 +200,6 @@ std::vector<VendorNoteCase> vendorNoteCases() {
                    true});
     out.push_back({"canon-arrays", "Canon", "Canon EOS 5D Mark II", be,
                    [be](uint32_t at) { return canonNote(canonArraysIfd(be), at); }, true});
-    out.push_back({"pentax-blocks", "PENTAX Corporation", "PENTAX K10D", be,
-                   [be](uint32_t at) {
-                     Bytes h = header(std::string_view("AOC\0", 4));
-                     h.push_back(be ? 'M' : 'I');
-                     h.push_back(be ? 'M' : 'I');
-                     return noteWithHeader(h, pentaxBlocksIfd(be), at);
-                   },
-                   true});
     out.push_back({"olympus-directory", "OLYMPUS OPTICAL CO.,LTD", "E-1", be,
                    [be](uint32_t at) { return olympusWithDirectory(be, at); }, true});
   }

@@ -52,7 +52,7 @@ bool topLevelBoxesFit(ByteView file) {
   constexpr container::BoxWalkRules kEveryBox{true, true};
   container::BoxWalk walk(file, 0, sizeOf(file), kEveryBox);
   while (const auto box = walk.next()) {
-    if (box->end() > sizeOf(file)) return false;
+    if (box->size > sizeOf(file) - box->start) return false;
   }
   return true;
 }

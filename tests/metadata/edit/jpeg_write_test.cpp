@@ -146,6 +146,10 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
   const Bytes eoi = {0xFF, 0xD9};
   const Bytes progressive = testing::concat({primaryBody, table, scan, between, scan, eoi});
   const Bytes progressiveKept = testing::concat({primaryBody, table, scan, scan, eoi});
+  // Bytes that are no marker right after a dropped segment stay, and the segment still goes.
+  const Bytes stray = {0x12, 0x34, 0xFF, 0x00};
+  const Bytes strayAfter = testing::concat({primaryBody, table, between, stray, scan, eoi});
+  const Bytes strayKept = testing::concat({primaryBody, table, stray, scan, eoi});
   const Bytes cutScan(primary.begin(), primary.end() - 3);
   struct Case {
     const char* name;
@@ -155,6 +159,7 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
       {"IPTC and XMP trailers", testing::concat({primary, trailers}), primary},
       {"a Multi-Picture file", testing::concat({withIndex, secondary, secondary}), primary},
       {"progressive scans", testing::concat({progressive, secondary}), progressiveKept},
+      {"bytes after a dropped segment", strayAfter, strayKept},
       {"a scan cut short, without an end", cutScan, cutScan},
       {"an end of image before any scan", testing::concat({Bytes{0xFF, 0xD8}, icc, eoi, trailers}),
        testing::concat({Bytes{0xFF, 0xD8}, icc, eoi})},

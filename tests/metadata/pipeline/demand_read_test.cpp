@@ -40,54 +40,37 @@ Bytes imageBytes(std::size_t size) {
 std::vector<std::pair<std::string, Bytes>> largeFiles() {
   const Bytes tiff = cameraTiff({false, true, true, {}});
   const Bytes tiffBe = cameraTiff({true, true, true, {}});
-  const Bytes packet = text(
-      "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description rdf:about='' "
-      "xmlns:xmp='http://ns.adobe.com/xap/1.0/' xmp:Rating='5'/></rdf:RDF></x:xmpmeta>");
-  std::vector<std::pair<std::string, Bytes>> out;
-  out.emplace_back("png", pngFile({pngIhdr(), pngChunk("eXIf", tiff), pngChunk("IDAT", imageBytes(300000)),
-                                   pngChunk("tEXt", textData("Title", "after the image")),
-                                   pngChunk("iTXt", itxtData("XML:com.adobe.xmp", false, "", "", packet)),
-                                   pngIend()}));
-  Bytes manyIdats = pngFile({pngIhdr()});
-  manyIdats.resize(manyIdats.size() - 0);
-  for (int i = 0; i < 40; ++i) {
-    const Bytes idat = pngChunk("IDAT", imageBytes(8192 + static_cast<std::size_t>(i)));
-    manyIdats.insert(manyIdats.end(), idat.begin(), idat.end());
-  }
-  for (const Bytes& chunk : {pngChunk("zTXt", ztxtData("Comment", zlibStored(text("late")))), pngIend()}) {
-    manyIdats.insert(manyIdats.end(), chunk.begin(), chunk.end());
-  }
-  out.emplace_back("png-8k-idats", manyIdats);
-  out.emplace_back("webp", webpFile({vp8xChunk(0x0C), riffChunk("VP8L", imageBytes(300001)),
-                                     riffChunk("EXIF", tiffBe), riffChunk("XMP ", packet)}));
+  const Bytes packet = text("<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description "
+                            "xmlns:xmp='http://ns.adobe.com/xap/1.0/' xmp:Rating='5'/></rdf:RDF></x:xmpmeta>");
+  Bytes manyIdats = pngFile({pngIhdr()});  // libpng's 8 KiB chunks, text after them
+  for (int i = 0; i < 40; ++i) manyIdats = concat({manyIdats, pngChunk("IDAT", imageBytes(8192 + i))});
+  manyIdats = concat({manyIdats, pngChunk("zTXt", ztxtData("Comment", zlibStored(text("late")))), pngIend()});
   HeifBuilder heif;
-  heif.item({1, "hvc1", "", imageBytes(300000), 1, 0})
-      .item({2, "Exif", "", exifItemPayload(tiff), 1, 0})
-      .item({3, "mime", "application/rdf+xml", packet, 1, 0});
-  out.emplace_back("heif", heif.build());
+  heif.item({1, "hvc1", "", imageBytes(300000), 1, 0}).item({2, "Exif", "", exifItemPayload(tiff), 1, 0});
   HeifBuilder scanned;  // an Exif item in two extents: found by the byte scan
   scanned.item({1, "hvc1", "", imageBytes(200000), 1, 0})
       .item({2, "Exif", "", exifItemPayload(tiffBe, text(std::string_view("Exif\0\0", 6))), 2, 0});
-  out.emplace_back("heif-scanned", scanned.build());
   TiffBuilder large(true);
   const int ifd0 = large.addIfd();
   const int exif = large.addIfd();
   large.bytes(ifd0, 0x00FE, 7, imageBytes(200000)).ascii(ifd0, 0x010F, "Big").pointer(ifd0, 0x8769, exif);
   large.ascii(exif, 0x9003, "2021:01:01 10:00:00").ascii(exif, 0xA434, "lens after the blob");
-  out.emplace_back("tiff", large.build());
   Bytes jpeg = {0xFF, 0xD8};  // metadata segments beyond the 256 KiB a head read may take
-  for (int i = 0; i < 5; ++i) {
-    jpeg.insert(jpeg.end(), {0xFF, 0xE2, 0xFF, 0xFF});
-    const Bytes filler = imageBytes(65533);
-    jpeg.insert(jpeg.end(), filler.begin(), filler.end());
-  }
+  for (int i = 0; i < 5; ++i) jpeg = concat({jpeg, Bytes{0xFF, 0xE2, 0xFF, 0xFF}, imageBytes(65533)});
   const Bytes photo = samplePhotoJpeg({false, 1, 4000});
   jpeg.insert(jpeg.end(), photo.begin() + 2, photo.end());
-  out.emplace_back("jpeg", jpeg);
-  const Bytes moov = box("moov", concat({mvhd(0, 3800000000u), track(tkhd(0, 1920, 1080)),
-                                         box("udta", ilstItem("\xA9mak", "Canon"))}));
-  out.emplace_back("movie", concat({box("ftyp", text("qt  \0\0\0\0")), box("mdat", imageBytes(200000)), moov}));
-  return out;
+  const Bytes moov = box("moov", concat({mvhd(0, 3800000000u), box("udta", ilstItem("\xA9mak", "Canon"))}));
+  return {{"png", pngFile({pngIhdr(), pngChunk("eXIf", tiff), pngChunk("IDAT", imageBytes(300000)),
+                           pngChunk("tEXt", textData("Title", "after the image")),
+                           pngChunk("iTXt", itxtData("XML:com.adobe.xmp", false, "", "", packet)), pngIend()})},
+          {"png-8k-idats", manyIdats},
+          {"webp", webpFile({vp8xChunk(0x0C), riffChunk("VP8L", imageBytes(300001)), riffChunk("EXIF", tiffBe),
+                             riffChunk("XMP ", packet)})},
+          {"heif", heif.build()},
+          {"heif-scanned", scanned.build()},
+          {"tiff", large.build()},
+          {"jpeg", jpeg},
+          {"movie", concat({box("ftyp", text("qt  ")), box("mdat", imageBytes(200000)), moov})}};
 }
 
 // The file damaged where its structure is: bytes near its start and its end.
@@ -104,7 +87,6 @@ Bytes damaged(const Bytes& file, std::mt19937& random) {
 TEST(DemandRead, AFileReadGivesWhatItsBytesGive) {
   const TempDir dir;
   std::mt19937 random(13);
-  int compared = 0;
   for (const auto& [name, file] : largeFiles()) {
     std::vector<Bytes> variants = {file};
     for (int k = 1; k <= 4; ++k) variants.emplace_back(file.begin(), file.begin() + file.size() * k / 5);
@@ -115,11 +97,9 @@ TEST(DemandRead, AFileReadGivesWhatItsBytesGive) {
       const std::string path = dir.file(name + std::to_string(v), bytes);
       ASSERT_TRUE(sameRecord(readMetadata(path, kDefaultReadPrefix), readMetadataFromBytes(bytes)));
       EXPECT_EQ(edit::serialize(edit::parseExif(path)), edit::serialize(edit::parseExifBytes(bytes)));
-      ++compared;
     }
     EXPECT_TRUE(readMetadataFromBytes(file).isValid) << name;
   }
-  EXPECT_EQ(compared, 8 * 45);
 }
 
 // A file cut short by another process while its prefix is being read: reading past the new

@@ -61,15 +61,16 @@ const Bytes& xmpPacket() {
   return packet;
 }
 
-// An 8 MB photo saved by libpng with its default 8 KiB IDAT chunks (ImageMagick, GIMP):
-// EXIF and XMP before the image, a text chunk after it.
-Bytes pngPhoto() {
+// An 8 MB photo saved by libpng with its default 8 KiB IDAT chunks (ImageMagick, GIMP), or
+// with large ones (optimisers write a single IDAT): EXIF and XMP before the image, a text chunk
+// after it.
+Bytes pngPhoto(std::size_t idatSize) {
   Bytes out = t::pngFile({t::pngIhdr(3000, 2000), t::pngChunk("eXIf", t::cameraTiff()),
                           t::pngChunk("iTXt", t::itxtData("XML:com.adobe.xmp", false, "", "",
                                                           xmpPacket()))});
   const Bytes data = imageData(8 << 20, 1);
-  for (std::size_t at = 0; at < data.size(); at += 8192) {
-    const std::size_t size = std::min<std::size_t>(8192, data.size() - at);
+  for (std::size_t at = 0; at < data.size(); at += idatSize) {
+    const std::size_t size = std::min(idatSize, data.size() - at);
     const Bytes chunk = t::pngChunk("IDAT", Bytes(data.begin() + static_cast<long>(at),
                                                   data.begin() + static_cast<long>(at + size)));
     out.insert(out.end(), chunk.begin(), chunk.end());
@@ -97,14 +98,15 @@ Bytes heifPhoto() {
 
 struct Files {
   std::filesystem::path directory;
-  std::string png, webp, heif;
+  std::string png, pngLarge, webp, heif;
 
   Files() {
     ov_exif_init();
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     char pattern[] = "/tmp/orvel-bench-files-XXXXXX";
     directory = mkdtemp(pattern);
-    png = write("photo.png", pngPhoto());
+    png = write("photo.png", pngPhoto(8192));
+    pngLarge = write("photo-large-chunks.png", pngPhoto(std::size_t{1} << 20));
     webp = write("photo.webp", webpPhoto());
     heif = write("photo.heic", heifPhoto());
   }
@@ -193,6 +195,9 @@ void readFile(benchmark::State& state, std::string Files::*which, Reader read) {
 BENCHMARK_CAPTURE(readFile, png_orvel, &Files::png, readOrvel)->Name("read_file_png/orvel");
 BENCHMARK_CAPTURE(readFile, png_mapped, &Files::png, readMapped)->Name("read_file_png/mapped");
 BENCHMARK_CAPTURE(readFile, png_exiv2, &Files::png, readExiv2)->Name("read_file_png/exiv2");
+BENCHMARK_CAPTURE(readFile, pngl_orvel, &Files::pngLarge, readOrvel)->Name("read_file_png_large_chunks/orvel");
+BENCHMARK_CAPTURE(readFile, pngl_mapped, &Files::pngLarge, readMapped)->Name("read_file_png_large_chunks/mapped");
+BENCHMARK_CAPTURE(readFile, pngl_exiv2, &Files::pngLarge, readExiv2)->Name("read_file_png_large_chunks/exiv2");
 BENCHMARK_CAPTURE(readFile, webp_orvel, &Files::webp, readOrvel)->Name("read_file_webp/orvel");
 BENCHMARK_CAPTURE(readFile, webp_mapped, &Files::webp, readMapped)->Name("read_file_webp/mapped");
 BENCHMARK_CAPTURE(readFile, webp_exiv2, &Files::webp, readExiv2)->Name("read_file_webp/exiv2");

@@ -230,6 +230,60 @@ ORVEL_API ov_status ov_exif_strip_file(const char *source, const char *destinati
 ORVEL_API ov_status ov_exif_strip_buffer(const uint8_t *data, int64_t length, uint8_t **out,
                                          int64_t *outLength) OV_NOEXCEPT;
 
+/* ---- Images ------------------------------------------------------------------------------ */
+
+/* An image: 8-bit samples, channels interleaved, rows top to bottom without padding. */
+typedef struct ov_image ov_image;
+
+/* Colour layouts (ov_image_get_colorspace, ov_image_from_pixels) with their channel counts:
+ * 0 gray (1), 1 RGB (3), 2 RGBA (4, straight alpha; HEIF/AVIF decode premultiplied),
+ * 3 CMYK ink values of a separated TIFF (4), 4 and 5 carried but not interpreted (3 and 1). */
+#define OV_IMAGE_GRAY 0
+#define OV_IMAGE_RGB 1
+#define OV_IMAGE_RGBA 2
+
+/* Decodes PNG, BMP, QOI, PNM/PAM, PCX and HEIF/AVIF (and the other formats this build
+ * decodes), detected from the leading bytes, into a new handle. hint 0 to 7 detect; 8 decodes as
+ * TGA (which has no signature); hint outside 0..10, NULL data or length < 1 give 2. A truncated or
+ * malformed input gives 2, an unknown format or an unsupported variant 4. On failure *out is NULL.
+ * A file declaring a huge image with little data fails without taking the memory it declares. */
+ORVEL_API ov_status ov_image_decode_buffer(const uint8_t *data, int64_t length, int32_t hint,
+                                           ov_image **out) OV_NOEXCEPT;
+
+/* A new image from width x height pixels of the given layout: source holds exactly
+ * width * height * channels bytes (else 2). */
+ORVEL_API ov_status ov_image_from_pixels(int32_t width, int32_t height, int32_t colorspace,
+                                         const uint8_t *source, int64_t sourceLength,
+                                         ov_image **out) OV_NOEXCEPT;
+
+/* Encodes into a new buffer the caller releases with ov_image_buffer_free(): format 1 PNG,
+ * 2 JPEG, 3 BMP, 4 QOI, 5 PNM/PAM, 8 TGA (others give 4). quality (JPEG) is clamped to 1..100. A
+ * layout the format cannot hold gives 4; a buffer that cannot be allocated 8. */
+ORVEL_API ov_status ov_image_encode(ov_image *handle, int32_t format, int32_t quality,
+                                    uint8_t **out, int64_t *outLength) OV_NOEXCEPT;
+
+/* Width, height, channels (bytes per pixel) and layout; 0 for a NULL or unknown handle. */
+ORVEL_API int32_t ov_image_width(const ov_image *handle) OV_NOEXCEPT;
+ORVEL_API int32_t ov_image_height(const ov_image *handle) OV_NOEXCEPT;
+ORVEL_API int32_t ov_image_channels(const ov_image *handle) OV_NOEXCEPT;
+ORVEL_API uint8_t ov_image_get_colorspace(const ov_image *handle) OV_NOEXCEPT;
+
+/* The image's own pixel bytes (width * height * channels of them), valid while the handle
+ * lives; the caller does not free them. */
+ORVEL_API ov_status ov_image_pixels(const ov_image *handle, const uint8_t **outPixels,
+                                    int64_t *outLength) OV_NOEXCEPT;
+
+/* Releases the image; NULL and unknown handles are ignored. */
+ORVEL_API void ov_image_free(ov_image *handle) OV_NOEXCEPT;
+
+/* Adds a reference to a live image handle and returns it (NULL for a NULL or unknown handle).
+ * The library's own functions use it to hold an image for the length of an operation. */
+ORVEL_API ov_image *imgOf(ov_image *handle) OV_NOEXCEPT;
+
+/* The encoder a format number of ov_image_encode names (1 PNG gives 0, 2 JPEG 1, 3 BMP 2,
+ * 4 QOI 3, 5 PNM 4, 8 TGA 5), or -1 for a number that names none. */
+ORVEL_API int32_t encodeFmtFromCint(int32_t value) OV_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

@@ -28,7 +28,4 @@ image::Image decodeImage(ByteView bytes);
 // The image in the given format; quality matters to JPEG only.
 std::vector<uint8_t> encodeImage(const image::Image& image, EncodeFormat format, int quality);
 
-// At least 12 bytes, "ftyp" at 4 and one of the HEIF/AVIF major brands at 8.
-bool isHeif(ByteView bytes) noexcept;
-
 }  // namespace orvel::codec

@@ -10,7 +10,6 @@
 #include "codec/pnm/pnm.h"
 #include "codec/qoi/qoi.h"
 #include "codec/tga/tga.h"
-#include "container/isobmff.h"
 #include "container/riff.h"
 #include "container/tiff.h"
 #include "image/error.h"
@@ -21,9 +20,6 @@ namespace {
 using base::hasBytesAt;
 using image::Image;
 using image::OrvelException;
-
-constexpr std::array<std::string_view, 10> kHeifBrands = {
-    "mif1", "miaf", "heic", "heix", "hevc", "hevx", "avif", "avis", "msf1", "mif2"};
 
 bool isPnm(ByteView bytes) {
   return bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7';
@@ -47,14 +43,6 @@ bool isPcx(ByteView bytes) {
 
 }  // namespace
 
-bool isHeif(ByteView bytes) noexcept {
-  if (!container::isIsobmff(bytes)) return false;
-  for (std::string_view brand : kHeifBrands) {
-    if (hasBytesAt(bytes, 8, brand)) return true;
-  }
-  return false;
-}
-
 Image decodeImage(ByteView bytes) {
   if (bytes.size() < 2) throw OrvelException(image::iekTruncated, "decodeImage: input too short");
   if (hasBytesAt(bytes, 0, "BM")) return bmp::decodeBmp(bytes);
@@ -62,7 +50,7 @@ Image decodeImage(ByteView bytes) {
   if (isPnm(bytes)) return pnm::decodePnm(bytes);
   if (looksLikePng(bytes)) return png::decodePng(bytes);
   if (hasBytesAt(bytes, 0, "\xFF\xD8")) notBuilt("jpeg: decoder not built");
-  if (isHeif(bytes)) return heif::decodeHeif(bytes);
+  if (heif::isHeif(bytes)) return heif::decodeHeif(bytes);
   if (isGif(bytes)) notBuilt("gif: decoder not built");
   if (container::isWebp(bytes)) notBuilt("webp: decoder not built");
   if (container::hasTiffSignature(bytes)) notBuilt("tiff: decoder not built");

@@ -22,7 +22,12 @@ constexpr const char* kUsage =
     "  set FILE NAME=VALUE... [--gps LAT,LON,ALT] [--artist|--software|--datetime TEXT]\n"
     "      [-o OUT]   change EXIF tags (in place unless -o); unknown names list the editable ones\n"
     "  strip IN (-o OUT | --in-place)\n"
-    "                 remove EXIF, XMP, IPTC and comments, leaving the pixels untouched\n"    "  version        print the library version and ABI numbers\n"
+    "                 remove EXIF, XMP, IPTC and comments, leaving the pixels untouched\n"
+    "  info [--json] FILE...\n"
+    "                 decode each image and print its format, size, channels and layout\n"
+    "  convert IN OUT [--format F] [--quality N]\n"
+    "                 decode IN and write it in the format OUT's extension (or F) names:\n"
+    "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"    "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
 int printVersion() {
@@ -59,6 +64,8 @@ int main(int argc, char** argv) {
   if (command == "get") return finish(orvel_cli::runGet(argc - 2, argv + 2));
   if (command == "set") return finish(orvel_cli::runSet(argc - 2, argv + 2));
   if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
+  if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
+  if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

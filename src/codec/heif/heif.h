@@ -7,6 +7,10 @@
 
 namespace orvel::codec::heif {
 
+// At least 12 bytes, "ftyp" at 4 and one of the HEIF/AVIF major brands at 8 (compatible brands
+// are not consulted).
+bool isHeif(base::ByteView bytes) noexcept;
+
 image::Image decodeHeif(base::ByteView bytes);
 
 }  // namespace orvel::codec::heif

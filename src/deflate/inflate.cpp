@@ -17,9 +17,9 @@ constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 // Bits one fast iteration may take: a literal/length code with its extra bits, then a
 // distance code with its extra bits. A refill leaves at least 56.
 constexpr int kMaxBitsPerMatch = 15 + 5 + 15 + 13;
-// Output slack of the fast loop: two literals and a whole match, plus the overrun of
-// 16-byte copies. Input slack: two whole-word refills per iteration.
-constexpr int64_t kFastOutputRoom = 2 + kMaxMatch + 16;
+// Output room of the fast loop: two literals and a whole match. Input slack: two
+// whole-word refills per iteration.
+constexpr int64_t kFastOutputRoom = 2 + kMaxMatch;
 constexpr int64_t kFastInputRoom = 16;
 // Budget kept back from the fast loop's window: the bits of refills past the input limit
 // and of the bits already held, the output past the output limit, with room to spare.
@@ -48,19 +48,38 @@ struct Tables {
 
 class Inflater {
  public:
+  // Into a vector of its own that grows as output arrives, up to `cap` bytes.
   Inflater(std::span<const uint8_t> input, int64_t start, int64_t cap, int64_t budget)
       : input_(input), position_(start), cap_(std::max<int64_t>(cap, 0)), budget_(budget) {
     const int64_t guess = std::max<int64_t>(kInitialOutput, 4 * (inputSize() - start));
-    output_.resize(static_cast<size_t>(std::min(cap_, guess)));
+    grown_.resize(static_cast<size_t>(std::min(cap_, guess)));
+    outBase_ = grown_.data();
+    capacity_ = static_cast<int64_t>(grown_.size());
   }
 
-  InflateResult run();
+  // Into the caller's buffer, whose size is the cap. Only produced bytes are ever written,
+  // so pages the stream never reaches stay untouched.
+  Inflater(std::span<const uint8_t> input, int64_t start, std::span<uint8_t> out, int64_t budget)
+      : input_(input),
+        position_(start),
+        outBase_(out.data()),
+        capacity_(static_cast<int64_t>(out.size())),
+        fixedOutput_(true),
+        cap_(capacity_),
+        budget_(budget) {}
+
+  void run();
+  int64_t produced() const { return outSize_; }
+  // Bytes whose bits were used: the buffer may hold whole bytes read ahead.
+  int64_t consumed() const { return position_ - bitCount_ / 8; }
+  std::vector<uint8_t> takeOutput() {
+    grown_.resize(static_cast<size_t>(outSize_));
+    return std::move(grown_);
+  }
 
  private:
   int64_t inputSize() const { return static_cast<int64_t>(input_.size()); }
-  int64_t capacity() const { return static_cast<int64_t>(output_.size()); }
-  // Bytes whose bits were used: the buffer may hold whole bytes read ahead.
-  int64_t consumed() const { return position_ - bitCount_ / 8; }
+  int64_t capacity() const { return capacity_; }
 
   void spend(int64_t units);
   void fillByte();
@@ -83,8 +102,11 @@ class Inflater {
   int64_t position_;   // next input byte not yet in the bit buffer
   uint64_t bits_ = 0;  // LSB first; bits above bitCount_ are the true following bits or 0
   int bitCount_ = 0;
-  std::vector<uint8_t> output_;  // sized to its capacity; outSize_ bytes are produced
+  std::vector<uint8_t> grown_;  // the output when the inflater owns it
+  uint8_t* outBase_ = nullptr;  // capacity_ bytes, of which outSize_ are produced
+  int64_t capacity_ = 0;
   int64_t outSize_ = 0;
+  bool fixedOutput_ = false;  // the caller's buffer: it never grows
   int64_t cap_;
   int64_t budget_;
   // Tables of the current dynamic block.
@@ -156,10 +178,13 @@ uint32_t Inflater::decodeCanonical(const CanonicalCode& code, TreeKind kind) {
   fail(zekCorrupt, "deflate: invalid Huffman code");
 }
 
+// Callers check the cap first, so a fixed buffer always has the room.
 void Inflater::makeRoom(int64_t bytes) {
-  if (outSize_ + bytes <= capacity()) return;
+  if (outSize_ + bytes <= capacity() || fixedOutput_) return;
   const int64_t wanted = std::max(outSize_ + bytes, 2 * capacity());
-  output_.resize(static_cast<size_t>(std::min(cap_, wanted)));
+  grown_.resize(static_cast<size_t>(std::min(cap_, wanted)));
+  outBase_ = grown_.data();
+  capacity_ = static_cast<int64_t>(grown_.size());
 }
 
 void Inflater::storedBlock() {
@@ -175,7 +200,7 @@ void Inflater::storedBlock() {
   if (cap_ - outSize_ < length) fail(zekLimit, "deflate: output exceeds the size cap");
   spend(length);
   makeRoom(length);
-  std::copy_n(input_.begin() + position_, length, output_.begin() + outSize_);
+  std::copy_n(input_.begin() + position_, length, outBase_ + outSize_);
   position_ += length;
   outSize_ += length;
 }
@@ -232,7 +257,7 @@ void Inflater::dynamicBlock() {
 
 void Inflater::copyMatch(int64_t length, int64_t distance) {
   makeRoom(length);
-  uint8_t* out = output_.data() + outSize_;
+  uint8_t* out = outBase_ + outSize_;
   for (int64_t i = 0; i < length; ++i) out[i] = out[i - distance];  // overlaps repeat bytes
   outSize_ += length;
 }
@@ -245,7 +270,7 @@ bool Inflater::careful(const Tables& tables) {
     if (outSize_ >= cap_) fail(zekLimit, "deflate: output exceeds the size cap");
     spend(1);
     makeRoom(1);
-    output_[outSize_++] = static_cast<uint8_t>(entryValue(symbol));
+    outBase_[outSize_++] = static_cast<uint8_t>(entryValue(symbol));
     return false;
   }
   if (symbol & kEntryEnd) return true;
@@ -288,32 +313,41 @@ inline uint32_t lookup(const uint32_t* table, int rootBits, uint64_t bits) {
   return entry;
 }
 
-// Copies a match inside the output; the caller leaves 16 bytes of slack past its end.
-inline void copyFast(uint8_t* out, uint32_t length, uint32_t distance) {
+template <size_t N>
+inline void copyBlock(uint8_t* to, const uint8_t* from) {
+  std::memcpy(to, from, N);
+}
+
+// Copies a match inside the output, writing exactly `length` (3 to 258) bytes: the caller's
+// buffer may be committed lazily, so nothing past the match is touched. A last block that
+// ends at the match's end may overlap the one before; it rewrites the same bytes.
+inline void copyExact(uint8_t* out, uint32_t length, uint32_t distance) {
   const uint8_t* from = out - distance;
-  uint8_t* const end = out + length;
-  if (distance >= 16) {
-    do {
-      std::memcpy(out, from, 16);
-      out += 16;
-      from += 16;
-    } while (out < end);
+  if (distance >= 16 && length >= 16) {
+    for (uint32_t i = 0; i + 16 < length; i += 16) copyBlock<16>(out + i, from + i);
+    copyBlock<16>(out + length - 16, from + length - 16);
+  } else if (distance >= 8 && length >= 8) {
+    for (uint32_t i = 0; i + 8 < length; i += 8) copyBlock<8>(out + i, from + i);
+    copyBlock<8>(out + length - 8, from + length - 8);
+  } else if (distance >= 4 && length <= 8) {
+    // 3 to 8 bytes (or fewer than 8 from 4 to 7 back): two blocks of up to four.
+    if (length >= 4) {
+      copyBlock<4>(out, from);
+      copyBlock<4>(out + length - 4, from + length - 4);
+    } else {
+      out[0] = from[0], out[1] = from[1], out[2] = from[2];
+    }
   } else if (distance == 1) {
     std::memset(out, out[-1], length);
-  } else if (distance >= 8) {
-    do {
-      std::memcpy(out, from, 8);
-      out += 8;
-      from += 8;
-    } while (out < end);
   } else {
-    // Distances 2 to 7: the output repeats with period `distance`, hence also with the
-    // first multiple of it that reaches 8; bytes from that far back can go 8 at a time
-    // once the first few have been written singly.
+    // Short distances: the output repeats with period `distance`, hence also with the first
+    // multiple of it that reaches 8; once that far is written, 8 bytes go at a time.
     const uint32_t period = distance * ((8 + distance - 1) / distance);
     const uint32_t single = std::min(length, period - distance);
-    for (uint32_t i = 0; i < single; ++i) out[i] = from[i];
-    for (uint32_t i = single; i < length; i += 8) std::memcpy(out + i, out + i - period, 8);
+    uint32_t i = 0;
+    for (; i < single; ++i) out[i] = from[i];
+    for (; i + 8 <= length; i += 8) copyBlock<8>(out + i, out + i - period);
+    for (; i < length; ++i) out[i] = out[i - distance];
   }
 }
 
@@ -324,7 +358,7 @@ bool Inflater::fast(const Tables& tables) {
   const uint8_t* const inBase = input_.data();
   const uint8_t* in = inBase + position_;
   const uint8_t* const inLimit = inBase + inputEnd;
-  uint8_t* const outBase = output_.data();
+  uint8_t* const outBase = outBase_;
   uint8_t* out = outBase + outSize_;
   uint8_t* const outLimit = outBase + outputEnd;
   uint64_t bits = bits_;
@@ -392,7 +426,7 @@ bool Inflater::fast(const Tables& tables) {
       count = savedCount;
       break;
     }
-    copyFast(out, length, distance);
+    copyExact(out, length, distance);
     out += length;
   }
   static_assert(kMaxBitsPerMatch <= 56 && 3 * kMaxCodeLength <= 56);
@@ -411,7 +445,7 @@ void Inflater::huffmanBlock(const Tables& tables) {
   }
 }
 
-InflateResult Inflater::run() {
+void Inflater::run() {
   bool final = false;
   while (!final) {
     final = readBits(1) != 0;
@@ -427,8 +461,6 @@ InflateResult Inflater::run() {
       fail(zekCorrupt, "deflate: reserved BTYPE 3");
     }
   }
-  output_.resize(static_cast<size_t>(outSize_));
-  return {std::move(output_), consumed()};
 }
 
 }  // namespace
@@ -438,7 +470,18 @@ InflateResult inflateWithConsumed(std::span<const uint8_t> input, int64_t start,
   if (start < 0) throw std::out_of_range("deflate: negative start offset");
   Inflater inflater(input, std::min<int64_t>(start, static_cast<int64_t>(input.size())), outputCap,
                     budget);
-  return inflater.run();
+  inflater.run();
+  const int64_t consumed = inflater.consumed();
+  return {inflater.takeOutput(), consumed};
+}
+
+InflateIntoResult inflateIntoWithConsumed(std::span<const uint8_t> input, int64_t start,
+                                          std::span<uint8_t> out, int64_t budget) {
+  if (start < 0) throw std::out_of_range("deflate: negative start offset");
+  Inflater inflater(input, std::min<int64_t>(start, static_cast<int64_t>(input.size())), out,
+                    budget);
+  inflater.run();
+  return {inflater.produced(), inflater.consumed()};
 }
 
 }  // namespace orvel::deflate

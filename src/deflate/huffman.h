@@ -109,11 +109,13 @@ constexpr CanonicalCode buildHuff(std::span<const uint8_t> lengths, TreeKind kin
     codes += code.count[length];
     if (available < 0) throw ZepraException(zekCorrupt, "deflate: oversubscribed Huffman tree");
   }
-  // The distance tree skips the emptiness test: with no codes it fails as incomplete.
+  // A distance tree may be empty: a block of literals alone needs no distance code, and any
+  // distance it then reads is an invalid code, found after 15 bits like any other.
   if (codes == 0 && kind != tkDistance)
     throw ZepraException(zekCorrupt, "deflate: empty Huffman tree");
   const bool loneCodeAllowed = kind != tkCodeLength && codes == 1;
-  if (available != 0 && !loneCodeAllowed)
+  const bool emptyAllowed = kind == tkDistance && codes == 0;
+  if (available != 0 && !loneCodeAllowed && !emptyAllowed)
     throw ZepraException(zekCorrupt, "deflate: incomplete Huffman tree");
   std::array<uint16_t, kMaxCodeLength + 2> offset{};
   for (int length = 1; length <= kMaxCodeLength; ++length) {

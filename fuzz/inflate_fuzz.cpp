@@ -2,7 +2,7 @@
 // budgets: both must agree on the output, the consumed count or the failure, and the
 // output never exceeds the cap. The decoder into a caller's buffer must agree too and write
 // nothing past its output; zlibInflateInto must answer as zlibInflate. The first three bytes
-// choose the cap, budget and start.
+// choose the cap, budget, start and whether the portable inner loop runs.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -56,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t budget =
       data[1] == 0xFF ? std::numeric_limits<int64_t>::max() : int64_t{data[1]} * 64;
   const int64_t start = data[2] % 4;
+  orvel::deflate::choosePortableInflateLoop(data[2] & 4);
   const std::span<const uint8_t> stream = all.subspan(3);
   const orvel::deflate::reference::Outcome expected =
       orvel::deflate::reference::inflate(stream, start, cap, budget);

@@ -34,6 +34,10 @@ struct InflateIntoResult {
 InflateIntoResult inflateIntoWithConsumed(std::span<const uint8_t> input, int64_t start,
                                           std::span<uint8_t> out, int64_t budget);
 
+// Where the processor offers BMI2 the decoder's inner loop uses it; this picks the portable
+// loop instead, so that tests can prove both give the same answers.
+void choosePortableInflateLoop(bool portable);
+
 // Compresses the bytes into one final fixed-Huffman block with greedy hash-chain matching.
 // Inputs of 2^31 bytes or more are a caller defect (std::length_error).
 std::vector<uint8_t> compress(std::span<const uint8_t> input);

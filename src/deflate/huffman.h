@@ -22,31 +22,45 @@ struct CanonicalCode {
   std::array<uint16_t, kMaxLiteralSymbols> symbols{};
 };
 
-// A table entry: bits 0-4 the code length (for a subtable link: its index bits), bit 7 and
-// bits 12-15 flags, bits 8-11 the extra-bit count of a length or distance; bits 16-31 the
-// literal, the base value, the code-length symbol or the subtable offset.
+// A table entry: bits 0-4 the bits a fast decoder takes for it at once (the code and the
+// extra bits of a length or distance; for a subtable link: its index bits), bits 8-11 the
+// code length, bits 6, 7 and 12-15 flags; bits 16-31 the literal (two literals for a pair:
+// the first in bits 16-23), the base value, the code-length symbol or the subtable offset.
+// Bit 5 stays clear, so `entry & 63` is the bit count.
 inline constexpr uint32_t kEntrySubtable = 0x8000;
 inline constexpr uint32_t kEntryInvalid = 0x4000;  // no code starts with these bits
 inline constexpr uint32_t kEntryLiteral = 0x2000;
 inline constexpr uint32_t kEntryEnd = 0x1000;
-inline constexpr uint32_t kEntryBad = 0x0080;  // length symbols 286/287, distances 30/31
+inline constexpr uint32_t kEntryBad = 0x0080;   // length symbols 286/287, distances 30/31
+inline constexpr uint32_t kEntryPair = 0x0040;  // two literals whose codes fit the root
+// Entries a fast decoder leaves to the careful path or handles apart.
+inline constexpr uint32_t kEntryExceptional =
+    kEntrySubtable | kEntryInvalid | kEntryEnd | kEntryBad;
 
-constexpr uint32_t entryLength(uint32_t entry) { return entry & 0x1F; }
-constexpr uint32_t entryExtra(uint32_t entry) { return (entry >> 8) & 0xF; }
+constexpr uint32_t entryBits(uint32_t entry) { return entry & 0x1F; }
+constexpr uint32_t entryCodeLength(uint32_t entry) { return (entry >> 8) & 0xF; }
+constexpr uint32_t entryExtra(uint32_t entry) { return entryBits(entry) - entryCodeLength(entry); }
 constexpr uint32_t entryValue(uint32_t entry) { return entry >> 16; }
 
-// What a decoded symbol means, in table-entry form without the length.
+// What a decoded symbol means, in table-entry form without the code length; the bit count
+// holds the extra bits.
 constexpr uint32_t symbolEntry(int symbol, TreeKind kind) {
   if (kind == tkCodeLength) return static_cast<uint32_t>(symbol) << 16;
   if (kind == tkDistance) {
     if (symbol >= 30) return kEntryBad;
-    return uint32_t{kDistanceBase[symbol]} << 16 | uint32_t{kDistanceExtra[symbol]} << 8;
+    return uint32_t{kDistanceBase[symbol]} << 16 | uint32_t{kDistanceExtra[symbol]};
   }
   if (symbol < 256) return static_cast<uint32_t>(symbol) << 16 | kEntryLiteral;
   if (symbol == kEndOfBlock) return kEntryEnd;
   if (symbol > 285) return kEntryBad;
   const int index = symbol - 257;
-  return uint32_t{kLengthBase[index]} << 16 | uint32_t{kLengthExtra[index]} << 8;
+  return uint32_t{kLengthBase[index]} << 16 | uint32_t{kLengthExtra[index]};
+}
+
+// The entry of a symbol whose code has `length` bits.
+constexpr uint32_t codeEntry(int symbol, TreeKind kind, int length) {
+  const auto bits = static_cast<uint32_t>(length);
+  return symbolEntry(symbol, kind) + (bits << 8) + bits;
 }
 
 // Largest table any accepted code-length set can need, for `symbols` symbols and a root of
@@ -131,6 +145,21 @@ constexpr CanonicalCode buildHuff(std::span<const uint8_t> lengths, TreeKind kin
 
 inline constexpr int kMaxRootBits = 11;
 
+// Where the root bits hold a literal's code and the whole code of a second literal after
+// it, the entry decodes both. Entries are visited from the top: the second literal's entry
+// lies at a lower index, still unpaired when it is read.
+constexpr void pairLiterals(std::span<uint32_t> root, int rootBits) {
+  for (size_t i = root.size(); i-- > 0;) {
+    const uint32_t first = root[i];
+    if (!(first & kEntryLiteral)) continue;
+    const uint32_t firstLength = entryCodeLength(first);
+    const uint32_t second = root[i >> firstLength];
+    const bool fits = firstLength + entryBits(second) <= static_cast<uint32_t>(rootBits);
+    if (!(second & kEntryLiteral) || !fits) continue;
+    root[i] = first + (entryValue(second) << 24) + entryBits(second) + kEntryPair;
+  }
+}
+
 // Fills `table` (whose first 2^rootBits entries are the root) for a set that buildHuff
 // accepted; codes no set member starts are marked invalid. Returns the entries used. A
 // table too small for the set is a defect (std::logic_error); the sizes above rule it out.
@@ -178,8 +207,7 @@ constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int roo
   for (size_t symbol = 0; symbol < lengths.size(); ++symbol) {
     const int length = lengths[symbol];
     if (length == 0) continue;
-    const uint32_t entry =
-        symbolEntry(static_cast<int>(symbol), kind) | static_cast<uint32_t>(length);
+    const uint32_t entry = codeEntry(static_cast<int>(symbol), kind, length);
     const uint32_t reversed = reverseBits(codes[length]++, length);
     if (length <= rootBits) {
       for (uint32_t i = reversed; i < rootSize; i += uint32_t{1} << length) table[i] = entry;
@@ -187,10 +215,11 @@ constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int roo
     }
     const uint32_t link = table[reversed & (rootSize - 1)];
     const uint32_t base = entryValue(link);
-    const uint32_t subSize = uint32_t{1} << entryLength(link);
+    const uint32_t subSize = uint32_t{1} << entryBits(link);
     const uint32_t step = uint32_t{1} << (length - rootBits);
     for (uint32_t i = reversed >> rootBits; i < subSize; i += step) table[base + i] = entry;
   }
+  if (kind == tkLiteral) pairLiterals(table.first(rootSize), rootBits);
   return static_cast<int>(used);
 }
 

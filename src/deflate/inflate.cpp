@@ -4,6 +4,7 @@
 // per byte, cap before budget) near the ends. Both give the same bytes and the same
 // failures, since the fast loop only commits symbols that cannot fail.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -17,9 +18,9 @@ constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 // Bits one fast iteration may take: a literal/length code with its extra bits, then a
 // distance code with its extra bits. A refill leaves at least 56.
 constexpr int kMaxBitsPerMatch = 15 + 5 + 15 + 13;
-// Output room of the fast loop: two literals and a whole match. Input slack: two
-// whole-word refills per iteration.
-constexpr int64_t kFastOutputRoom = 2 + kMaxMatch;
+// Output room of the fast loop: two literal pairs and a whole match. Input slack: two
+// whole-word refills per pass.
+constexpr int64_t kFastOutputRoom = 4 + kMaxMatch;
 constexpr int64_t kFastInputRoom = 16;
 // Budget kept back from the fast loop's window: the bits of refills past the input limit
 // and of the bits already held, the output past the output limit, with room to spare.
@@ -153,13 +154,13 @@ uint32_t Inflater::decodeSlow(const uint32_t* table, int rootBits, const Canonic
   if (bitCount_ < kMaxCodeLength) return decodeCanonical(code, kind);
   uint32_t entry = table[bits_ & lowBits(rootBits)];
   if (entry & kEntrySubtable) {
-    entry = table[entryValue(entry) + ((bits_ >> rootBits) & lowBits(entryLength(entry)))];
+    entry = table[entryValue(entry) + ((bits_ >> rootBits) & lowBits(entryBits(entry)))];
   }
   if (entry & kEntryInvalid) {
     readBits(kMaxCodeLength);  // bit-by-bit decoding gives up after 15 bits
     fail(zekCorrupt, "deflate: invalid Huffman code");
   }
-  readBits(static_cast<int>(entryLength(entry)));
+  readBits(static_cast<int>(entryCodeLength(entry)));  // a pair gives its first literal only
   return entry;
 }
 
@@ -170,7 +171,7 @@ uint32_t Inflater::decodeCanonical(const CanonicalCode& code, TreeKind kind) {
   for (int length = 1; length <= kMaxCodeLength; ++length) {
     value |= static_cast<int>(readBits(1));
     const int count = code.count[length];
-    if (value - count < first) return symbolEntry(code.symbols[index + value - first], kind);
+    if (value - count < first) return codeEntry(code.symbols[index + value - first], kind, length);
     index += count;
     first = (first + count) << 1;
     value <<= 1;
@@ -304,13 +305,9 @@ bool Inflater::prepareFast(int64_t& inputEnd, int64_t& outputEnd) {
   return position_ < inputEnd && outSize_ < outputEnd;
 }
 
-// Looks up the entry for the low bits, following a subtable link.
-inline uint32_t lookup(const uint32_t* table, int rootBits, uint64_t bits) {
-  uint32_t entry = table[bits & lowBits(rootBits)];
-  if (entry & kEntrySubtable) {
-    entry = table[entryValue(entry) + ((bits >> rootBits) & lowBits(entryLength(entry)))];
-  }
-  return entry;
+// The entry a subtable link leads to for these bits.
+inline uint32_t subEntry(const uint32_t* table, int rootBits, uint32_t link, uint64_t bits) {
+  return table[entryValue(link) + ((bits >> rootBits) & lowBits(entryBits(link)))];
 }
 
 template <size_t N>
@@ -318,25 +315,44 @@ inline void copyBlock(uint8_t* to, const uint8_t* from) {
   std::memcpy(to, from, N);
 }
 
+template <typename T>
+inline T loadAs(const uint8_t* from) {
+  T value;
+  std::memcpy(&value, from, sizeof value);
+  return value;
+}
+
+template <typename T>
+inline void storeAs(uint8_t* to, T value) {
+  std::memcpy(to, &value, sizeof value);
+}
+
+// A short match whose source lies wholly before it (1 to 15 bytes, distance at least the
+// length), without a branch on the length: pieces of 8, 4, 2 and 1 bytes, one per bit of
+// the length, each stored in place or, when its bit is clear, into `spare`.
+inline void copyShort(uint8_t* out, const uint8_t* from, uint32_t length, uint8_t* spare) {
+  const uint32_t at4 = length & 8;
+  const uint32_t at2 = length & 12;
+  const uint32_t at1 = length & 14;
+  storeAs(length & 8 ? out : spare, loadAs<uint64_t>(from));
+  storeAs(length & 4 ? out + at4 : spare, loadAs<uint32_t>(from + at4));
+  storeAs(length & 2 ? out + at2 : spare, loadAs<uint16_t>(from + at2));
+  *(length & 1 ? out + at1 : spare) = from[at1];
+}
+
 // Copies a match inside the output, writing exactly `length` (3 to 258) bytes: the caller's
 // buffer may be committed lazily, so nothing past the match is touched. A last block that
 // ends at the match's end may overlap the one before; it rewrites the same bytes.
-inline void copyExact(uint8_t* out, uint32_t length, uint32_t distance) {
+inline void copyExact(uint8_t* out, uint32_t length, uint32_t distance, uint8_t* spare) {
   const uint8_t* from = out - distance;
-  if (distance >= 16 && length >= 16) {
+  if (length < 16 && distance >= length) {
+    copyShort(out, from, length, spare);
+  } else if (distance >= 16) {
     for (uint32_t i = 0; i + 16 < length; i += 16) copyBlock<16>(out + i, from + i);
     copyBlock<16>(out + length - 16, from + length - 16);
-  } else if (distance >= 8 && length >= 8) {
+  } else if (distance >= 8) {
     for (uint32_t i = 0; i + 8 < length; i += 8) copyBlock<8>(out + i, from + i);
     copyBlock<8>(out + length - 8, from + length - 8);
-  } else if (distance >= 4 && length <= 8) {
-    // 3 to 8 bytes (or fewer than 8 from 4 to 7 back): two blocks of up to four.
-    if (length >= 4) {
-      copyBlock<4>(out, from);
-      copyBlock<4>(out + length - 4, from + length - 4);
-    } else {
-      out[0] = from[0], out[1] = from[1], out[2] = from[2];
-    }
   } else if (distance == 1) {
     std::memset(out, out[-1], length);
   } else {
@@ -351,89 +367,173 @@ inline void copyExact(uint8_t* out, uint32_t length, uint32_t distance) {
   }
 }
 
-bool Inflater::fast(const Tables& tables) {
-  int64_t inputEnd = 0;
-  int64_t outputEnd = 0;
-  if (!prepareFast(inputEnd, outputEnd)) return false;
-  const uint8_t* const inBase = input_.data();
-  const uint8_t* in = inBase + position_;
-  const uint8_t* const inLimit = inBase + inputEnd;
-  uint8_t* const outBase = outBase_;
-  uint8_t* out = outBase + outSize_;
-  uint8_t* const outLimit = outBase + outputEnd;
-  uint64_t bits = bits_;
-  int count = bitCount_;
-  const int64_t spentBefore = 8 * position_ - count + outSize_;
+// What the fast loop works on: the tables, the input and output windows it may run in, and
+// the bit buffer. The bit count keeps its true value in its low 6 bits only: the loop
+// subtracts whole entries from it, whose bits above the sixth do not matter there.
+struct FastState {
+  const uint32_t* literals;
+  const uint32_t* distances;
+  const uint8_t* in;
+  const uint8_t* inLimit;
+  uint8_t* outBase;
+  uint8_t* out;
+  uint8_t* outLimit;
+  uint64_t bits;
+  uint32_t count;
+};
+
+// The fast loop. Each pass starts with at least 56 bits held and the entry for them looked
+// up; it decodes up to three literal entries (a pair is two literals) or, after at most
+// two, one match, and ends by refilling and looking up the next entry, so that the lookup
+// overlaps the copy. Anything that could fail (an invalid or bad code, a distance too far
+// back) puts the bits back to the start of its symbol and leaves it to the careful loop.
+// Returns true at the end of the block. Inlined into one plain and one BMI2 variant.
+[[gnu::always_inline]] inline bool fastLoop(FastState& state) {
+  const uint32_t* const literals = state.literals;
+  const uint32_t* const distances = state.distances;
+  const uint8_t* in = state.in;
+  const uint8_t* const inLimit = state.inLimit;
+  uint8_t* const outBase = state.outBase;
+  uint8_t* out = state.out;
+  uint8_t* const outLimit = state.outLimit;
+  uint64_t bits = state.bits;
+  uint32_t count = state.count;
+  constexpr uint64_t kLiteralMask = lowBits(kLiteralRootBits);
+  constexpr uint64_t kDistanceMask = lowBits(kDistanceRootBits);
+  alignas(8) uint8_t spare[8];  // where the pieces of a short copy go when not needed
+  bool ended = false;
   // Whole-word refill: afterwards at least 56 bits are held; the next bytes sit above them,
   // so an entry looked up before a refill stays valid after it.
   auto refill = [&] {
-    bits |= loadLe64(in) << count;
-    in += (63 - count) >> 3;
+    bits |= loadLe64(in) << (count & 63);
+    in += 7 - ((count >> 3) & 7);
     count |= 56;
   };
-  // Entries keep bit 5 clear, so `entry & 63` is the length: the shift instruction
-  // masks its count that way already.
   auto consume = [&](uint32_t entry) {
     bits >>= (entry & 63);
-    count -= static_cast<int>(entry & 63);
+    count -= entry;
   };
-  bool ended = false;
-  while (in < inLimit && out < outLimit) {
-    refill();
-    uint64_t savedBits = bits;
-    int savedCount = count;
-    uint32_t entry = lookup(tables.literal, kLiteralRootBits, bits);
+  // One literal or a pair, written exactly: the second byte first, then the first over it
+  // when there is no second.
+  auto put = [&](uint32_t entry) {
+    const uint32_t pair = (entry >> 6) & 1;
+    out[pair] = static_cast<uint8_t>(entry >> 24);
+    out[0] = static_cast<uint8_t>(entry >> 16);
+    out += 1 + pair;
+  };
+  refill();
+  uint32_t entry = literals[bits & kLiteralMask];
+  do {
     if (entry & kEntryLiteral) {
-      // Up to three literals per refill: 3 x 15 bits fit in the 56 held.
+      // Root literals take at most 11 bits: three of them and the next lookup fit in 56.
       consume(entry);
-      *out++ = static_cast<uint8_t>(entryValue(entry));
-      entry = lookup(tables.literal, kLiteralRootBits, bits);
+      put(entry);
+      entry = literals[bits & kLiteralMask];
       if (entry & kEntryLiteral) {
         consume(entry);
-        *out++ = static_cast<uint8_t>(entryValue(entry));
-        entry = lookup(tables.literal, kLiteralRootBits, bits);
+        put(entry);
+        entry = literals[bits & kLiteralMask];
         if (entry & kEntryLiteral) {
           consume(entry);
-          *out++ = static_cast<uint8_t>(entryValue(entry));
+          put(entry);
+          refill();
+          entry = literals[bits & kLiteralMask];
           continue;
         }
       }
       refill();  // a match needs up to 48 bits
-      savedBits = bits;
-      savedCount = count;
     }
-    if (entry & (kEntryInvalid | kEntryBad)) break;
+    const uint64_t savedBits = bits;
+    const uint32_t savedCount = count;
+    if (entry & kEntryExceptional) {
+      if (entry & kEntrySubtable) entry = subEntry(literals, kLiteralRootBits, entry, bits);
+      if (entry & kEntryLiteral) {  // a long literal
+        consume(entry);
+        put(entry);
+        refill();
+        entry = literals[bits & kLiteralMask];
+        continue;
+      }
+      if (entry & kEntryEnd) {
+        consume(entry);
+        ended = true;
+        break;
+      }
+      if (entry & (kEntryInvalid | kEntryBad)) break;
+    }
+    // Lengths and distances carry no flags in bits 12-13, so `entry >> 8` shifted by the
+    // machine's 6-bit count is the code length.
     consume(entry);
-    if (entry & kEntryEnd) {
-      ended = true;
-      break;
-    }
     const uint32_t length =
-        entryValue(entry) + static_cast<uint32_t>(bits & lowBits(entryExtra(entry)));
-    consume(entryExtra(entry));
-    const uint32_t code = lookup(tables.distance, kDistanceRootBits, bits);
-    if (code & (kEntryInvalid | kEntryBad)) {
-      bits = savedBits;
-      count = savedCount;
-      break;
+        entryValue(entry) +
+        static_cast<uint32_t>((savedBits & lowBits(entry & 31)) >> ((entry >> 8) & 63));
+    uint32_t code = distances[bits & kDistanceMask];
+    if (code & kEntryExceptional) {
+      if (code & kEntrySubtable) code = subEntry(distances, kDistanceRootBits, code, bits);
+      if (code & (kEntryInvalid | kEntryBad)) {
+        bits = savedBits;
+        count = savedCount;
+        break;
+      }
     }
+    const uint64_t distanceBits = bits;
     consume(code);
     const uint32_t distance =
-        entryValue(code) + static_cast<uint32_t>(bits & lowBits(entryExtra(code)));
-    consume(entryExtra(code));
+        entryValue(code) +
+        static_cast<uint32_t>((distanceBits & lowBits(code & 31)) >> ((code >> 8) & 63));
     if (distance > static_cast<uint64_t>(out - outBase)) {
       bits = savedBits;
       count = savedCount;
       break;
     }
-    copyExact(out, length, distance);
+    refill();
+    entry = literals[bits & kLiteralMask];
+    copyExact(out, length, distance, spare);
     out += length;
-  }
-  static_assert(kMaxBitsPerMatch <= 56 && 3 * kMaxCodeLength <= 56);
-  bits_ = bits;
-  bitCount_ = count;
-  position_ = in - inBase;
-  outSize_ = out - outBase;
+  } while (in < inLimit && out < outLimit);
+  static_assert(kMaxBitsPerMatch <= 56 && 3 * kLiteralRootBits + kLiteralRootBits <= 56);
+  state.in = in;
+  state.out = out;
+  state.bits = bits;
+  state.count = count & 63;
+  return ended;
+}
+
+bool fastLoopPlain(FastState& state) { return fastLoop(state); }
+
+std::atomic<bool> portableLoopChosen{false};
+
+#if defined(__x86_64__)
+[[gnu::target("bmi2")]] bool fastLoopBmi2(FastState& state) { return fastLoop(state); }
+
+bool runFastLoop(FastState& state) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  const bool portable = portableLoopChosen.load(std::memory_order_relaxed);
+  return bmi2 && !portable ? fastLoopBmi2(state) : fastLoopPlain(state);
+}
+#else
+bool runFastLoop(FastState& state) { return fastLoopPlain(state); }
+#endif
+
+bool Inflater::fast(const Tables& tables) {
+  int64_t inputEnd = 0;
+  int64_t outputEnd = 0;
+  if (!prepareFast(inputEnd, outputEnd)) return false;
+  const int64_t spentBefore = 8 * position_ - bitCount_ + outSize_;
+  FastState state{tables.literal,
+                  tables.distance,
+                  input_.data() + position_,
+                  input_.data() + inputEnd,
+                  outBase_,
+                  outBase_ + outSize_,
+                  outBase_ + outputEnd,
+                  bits_,
+                  static_cast<uint32_t>(bitCount_)};
+  const bool ended = runFastLoop(state);
+  bits_ = state.bits;
+  bitCount_ = static_cast<int>(state.count);
+  position_ = state.in - input_.data();
+  outSize_ = state.out - outBase_;
   if (budget_ != kUnlimited) budget_ -= 8 * position_ - bitCount_ + outSize_ - spentBefore;
   return ended;
 }
@@ -473,6 +573,10 @@ InflateResult inflateWithConsumed(std::span<const uint8_t> input, int64_t start,
   inflater.run();
   const int64_t consumed = inflater.consumed();
   return {inflater.takeOutput(), consumed};
+}
+
+void choosePortableInflateLoop(bool portable) {
+  portableLoopChosen.store(portable, std::memory_order_relaxed);
 }
 
 InflateIntoResult inflateIntoWithConsumed(std::span<const uint8_t> input, int64_t start,

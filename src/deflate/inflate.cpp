@@ -18,10 +18,11 @@ constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 // Bits one fast iteration may take: a literal/length code with its extra bits, then a
 // distance code with its extra bits. A refill leaves at least 56.
 constexpr int kMaxBitsPerMatch = 15 + 5 + 15 + 13;
-// Output room of the fast loop: two literal pairs and a whole match. Input slack: two
-// whole-word refills per pass.
+constexpr int kMaxDistanceBits = 15 + 13;
+// Output room of the fast loop: two literal pairs and a whole match. Input slack: three
+// whole-word refills per pass, each reading 8 bytes and moving on by at most 7.
 constexpr int64_t kFastOutputRoom = 4 + kMaxMatch;
-constexpr int64_t kFastInputRoom = 16;
+constexpr int64_t kFastInputRoom = 24;
 // Budget kept back from the fast loop's window: the bits of refills past the input limit
 // and of the bits already held, the output past the output limit, with room to spare.
 constexpr int64_t kFastBudgetMargin = 1024;
@@ -137,8 +138,15 @@ uint32_t Inflater::readBits(int count) {
   return value;
 }
 
-// Loads whole bytes while they fit; unused ones are given back by consumed().
+// Loads whole bytes while they fit, a word at once where the input allows; unused ones are
+// given back by consumed().
 void Inflater::refillAhead() {
+  if (inputSize() - position_ >= 8) {
+    bits_ |= loadLe64(input_.data() + position_) << bitCount_;
+    position_ += (63 - bitCount_) >> 3;
+    bitCount_ |= 56;
+    return;
+  }
   while (bitCount_ <= 48 && position_ < inputSize()) {
     bits_ |= uint64_t{input_[position_++]} << bitCount_;
     bitCount_ += 8;
@@ -295,8 +303,8 @@ bool Inflater::prepareFast(int64_t& inputEnd, int64_t& outputEnd) {
   inputEnd = inputSize() - kFastInputRoom;
   outputEnd = capacity() - kFastOutputRoom;
   if (budget_ != kUnlimited) {
-    // Spending is at most 8 per byte loaded (the window plus 14 beyond) plus the bits
-    // held, plus one per byte written (the window plus 260 beyond).
+    // Spending is at most 8 per byte loaded (the window plus 21 beyond) plus the bits
+    // held, plus one per byte written (the window plus 262 beyond).
     const int64_t spare = budget_ - bitCount_ - kFastBudgetMargin;
     if (spare <= 0) return false;
     inputEnd = std::min(inputEnd, position_ + spare / 16);
@@ -436,8 +444,8 @@ struct FastState {
         if (entry & kEntryLiteral) {
           consume(entry);
           put(entry);
-          refill();
           entry = literals[bits & kLiteralMask];
+          refill();
           continue;
         }
       }
@@ -445,6 +453,7 @@ struct FastState {
     }
     const uint64_t savedBits = bits;
     const uint32_t savedCount = count;
+    const uint8_t* const savedIn = in;
     if (entry & kEntryExceptional) {
       if (entry & kEntrySubtable) entry = subEntry(literals, kLiteralRootBits, entry, bits);
       if (entry & kEntryLiteral) {  // a long literal
@@ -467,12 +476,16 @@ struct FastState {
     const uint32_t length =
         entryValue(entry) +
         static_cast<uint32_t>((savedBits & lowBits(entry & 31)) >> ((entry >> 8) & 63));
+    // Enough bits for the longest distance and the next lookup after it, so that the lookup
+    // need not wait for a refill: rarely short after a length.
+    if ((count & 63) < kMaxDistanceBits + kLiteralRootBits) refill();
     uint32_t code = distances[bits & kDistanceMask];
     if (code & kEntryExceptional) {
       if (code & kEntrySubtable) code = subEntry(distances, kDistanceRootBits, code, bits);
       if (code & (kEntryInvalid | kEntryBad)) {
         bits = savedBits;
         count = savedCount;
+        in = savedIn;
         break;
       }
     }
@@ -484,10 +497,11 @@ struct FastState {
     if (distance > static_cast<uint64_t>(out - outBase)) {
       bits = savedBits;
       count = savedCount;
+      in = savedIn;
       break;
     }
-    refill();
     entry = literals[bits & kLiteralMask];
+    refill();
     copyExact(out, length, distance, spare);
     out += length;
   } while (in < inLimit && out < outLimit);

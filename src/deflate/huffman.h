@@ -146,13 +146,14 @@ constexpr CanonicalCode buildHuff(std::span<const uint8_t> lengths, TreeKind kin
 inline constexpr int kMaxRootBits = 11;
 
 // Where the root bits hold a literal's code and the whole code of a second literal after
-// it, the entry decodes both. Entries are visited from the top: the second literal's entry
+// it, the entry decodes both; no literal code is shorter than `shortestLiteral`. Entries are visited from the top: the second literal's entry
 // lies at a lower index, still unpaired when it is read.
-constexpr void pairLiterals(std::span<uint32_t> root, int rootBits) {
+constexpr void pairLiterals(std::span<uint32_t> root, int rootBits, int shortestLiteral) {
+  const auto longestFirst = static_cast<uint32_t>(rootBits - shortestLiteral);
   for (size_t i = root.size(); i-- > 0;) {
     const uint32_t first = root[i];
-    if (!(first & kEntryLiteral)) continue;
     const uint32_t firstLength = entryCodeLength(first);
+    if (!(first & kEntryLiteral) || firstLength > longestFirst) continue;
     const uint32_t second = root[i >> firstLength];
     const bool fits = firstLength + entryBits(second) <= static_cast<uint32_t>(rootBits);
     if (!(second & kEntryLiteral) || !fits) continue;
@@ -166,44 +167,61 @@ constexpr void pairLiterals(std::span<uint32_t> root, int rootBits) {
 constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int rootBits,
                         std::span<uint32_t> table) {
   const uint32_t rootSize = uint32_t{1} << rootBits;
+  if (table.size() < rootSize) throw std::logic_error("deflate: decode table too small");
   std::array<uint16_t, kMaxCodeLength + 2> nextCode{};
   std::array<uint16_t, kMaxCodeLength + 1> count{};
-  for (uint8_t length : lengths) {
+  int longest = 0;
+  int shortestLiteral = kMaxCodeLength + 1;
+  for (size_t symbol = 0; symbol < lengths.size(); ++symbol) {
+    const int length = lengths[symbol];
     if (length > kMaxCodeLength || lengths.size() > kMaxLiteralSymbols) {
       throw std::logic_error("deflate: unvalidated code lengths");
     }
     ++count[length];
+    longest = std::max(longest, length);
+    if (length > 0 && symbol < 256) shortestLiteral = std::min(shortestLiteral, length);
   }
   count[0] = 0;
+  int32_t kraft = 0;  // in units of 2^-15: a complete code fills every entry by itself
   for (int length = 1, code = 0; length <= kMaxCodeLength; ++length) {
     code = (code + count[length - 1]) << 1;
     nextCode[length] = static_cast<uint16_t>(code);
+    kraft += count[length] << (kMaxCodeLength - length);
   }
-  // First pass: the deepest code below every root prefix decides its subtable size.
-  std::array<uint8_t, 1 << kMaxRootBits> deepest{};
-  std::array<uint16_t, kMaxCodeLength + 2> codes = nextCode;
-  for (uint8_t length : lengths) {
-    if (length <= rootBits) {
-      if (length > 0) ++codes[length];
-      continue;
-    }
-    const uint32_t prefix = reverseBits(codes[length]++, length) & (rootSize - 1);
-    if (length > deepest[prefix]) deepest[prefix] = length;
+  const bool complete = kraft == 1 << kMaxCodeLength;
+  if (!complete) {
+    for (uint32_t i = 0; i < rootSize; ++i) table[i] = kEntryInvalid;
   }
   uint32_t used = rootSize;
-  if (table.size() < used) throw std::logic_error("deflate: decode table too small");
-  for (uint32_t i = 0; i < rootSize; ++i) table[i] = kEntryInvalid;
-  for (uint32_t prefix = 0; prefix < rootSize; ++prefix) {
-    if (deepest[prefix] == 0) continue;
-    const uint32_t subBits = deepest[prefix] - static_cast<uint32_t>(rootBits);
-    const uint32_t subSize = uint32_t{1} << subBits;
-    if (table.size() - used < subSize) throw std::logic_error("deflate: decode table too small");
-    table[prefix] = used << 16 | kEntrySubtable | subBits;
-    for (uint32_t i = 0; i < subSize; ++i) table[used + i] = kEntryInvalid;
-    used += subSize;
+  if (longest > rootBits) {
+    // The deepest code below every root prefix decides its subtable's size.
+    std::array<uint8_t, 1 << kMaxRootBits> deepest{};
+    std::array<uint16_t, 1 << kMaxRootBits> prefixes{};
+    uint32_t prefixCount = 0;
+    std::array<uint16_t, kMaxCodeLength + 2> codes = nextCode;
+    for (uint8_t length : lengths) {
+      if (length <= rootBits) {
+        if (length > 0) ++codes[length];
+        continue;
+      }
+      const uint32_t prefix = reverseBits(codes[length]++, length) & (rootSize - 1);
+      if (deepest[prefix] == 0) prefixes[prefixCount++] = static_cast<uint16_t>(prefix);
+      if (length > deepest[prefix]) deepest[prefix] = length;
+    }
+    for (uint32_t k = 0; k < prefixCount; ++k) {
+      const uint32_t prefix = prefixes[k];
+      const uint32_t subBits = deepest[prefix] - static_cast<uint32_t>(rootBits);
+      const uint32_t subSize = uint32_t{1} << subBits;
+      if (table.size() - used < subSize) throw std::logic_error("deflate: decode table too small");
+      table[prefix] = used << 16 | kEntrySubtable | subBits;
+      if (!complete) {
+        for (uint32_t i = 0; i < subSize; ++i) table[used + i] = kEntryInvalid;
+      }
+      used += subSize;
+    }
   }
-  // Second pass: every code fills the entries whose low bits are its reversed code.
-  codes = nextCode;
+  // Every code fills the entries whose low bits are its reversed code.
+  std::array<uint16_t, kMaxCodeLength + 2> codes = nextCode;
   for (size_t symbol = 0; symbol < lengths.size(); ++symbol) {
     const int length = lengths[symbol];
     if (length == 0) continue;
@@ -219,7 +237,9 @@ constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int roo
     const uint32_t step = uint32_t{1} << (length - rootBits);
     for (uint32_t i = reversed >> rootBits; i < subSize; i += step) table[base + i] = entry;
   }
-  if (kind == tkLiteral) pairLiterals(table.first(rootSize), rootBits);
+  if (kind == tkLiteral && 2 * shortestLiteral <= rootBits) {
+    pairLiterals(table.first(rootSize), rootBits, shortestLiteral);
+  }
   return static_cast<int>(used);
 }
 

@@ -1,28 +1,28 @@
-// Inflate and deflate throughput beside zlib and libdeflate. Inputs: the IDAT streams of
-// PNG photos made with ImageMagick at start-up (synthetic scanlines if it is missing) and
-// English text from the system's licence files.
+// Inflate and deflate throughput beside zlib and libdeflate, on what a PNG codec meets:
+// - inflate: the scanlines of synthetic photographs (RGB 1.6 MP and RGBA 3 MP, filtered per
+//   row as PNG writers do), compressed by zlib at levels 1 and 6, and English text;
+// - deflate: the same photographs unfiltered (filter byte 0, as our PNG writer stores rows),
+//   against zlib at levels 1 and 6.
+// Every task is named "<task>/<implementation>"; bench/ratios.py turns them into ratios.
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
 #include <zlib.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "deflate/zlib.h"
 #include "deflate/sample_data.h"
+#include "deflate/zlib.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+namespace sample = orvel::deflate::testing;
 
 struct Sample {
-  Bytes stream;  // a zlib stream
-  Bytes plain;   // its content
+  Bytes plain;   // the uncompressed bytes
+  Bytes stream;  // a zlib stream of them (inflate tasks)
 };
 
 Bytes zlibLevel(const Bytes& data, int level) {
@@ -33,95 +33,80 @@ Bytes zlibLevel(const Bytes& data, int level) {
   return out;
 }
 
-Bytes readFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), {});
-}
-
-uint32_t beU32(const Bytes& b, size_t at) {
-  return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
-
-// The concatenated IDAT payload of a PNG file: one zlib stream.
-Bytes idatOf(const Bytes& png) {
-  Bytes stream;
-  for (size_t at = 8; at + 12 <= png.size();) {
-    const uint32_t length = beU32(png, at);
-    if (at + 12 + length > png.size()) break;
-    if (std::string(png.begin() + at + 4, png.begin() + at + 8) == "IDAT") {
-      stream.insert(stream.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+// Two photographs, one after the other, as rows behind a filter byte each.
+Bytes photoRows(bool filtered) {
+  Bytes rows;
+  const struct {
+    int width, height, channels;
+  } shots[] = {{1600, 1000, 3}, {2048, 1536, 4}};
+  uint32_t seed = 1;
+  for (const auto& shot : shots) {
+    const Bytes pixels = sample::photoPixels(shot.width, shot.height, shot.channels, seed++);
+    if (filtered) {
+      const Bytes lines = sample::adaptiveFiltered(pixels, shot.width, shot.height, shot.channels);
+      rows.insert(rows.end(), lines.begin(), lines.end());
+      continue;
     }
-    at += 12 + length;
+    const size_t stride = static_cast<size_t>(shot.width) * shot.channels;
+    for (int y = 0; y < shot.height; ++y) {
+      rows.push_back(0);
+      rows.insert(rows.end(), pixels.begin() + y * stride, pixels.begin() + (y + 1) * stride);
+    }
   }
-  return stream;
+  return rows;
 }
 
-Bytes inflateWithZlib(const Bytes& stream, size_t cap) {
-  Bytes out(cap);
-  uLongf size = cap;
-  if (uncompress(out.data(), &size, stream.data(), stream.size()) != Z_OK) return {};
-  out.resize(size);
-  return out;
+const Bytes& filteredPhotos() {
+  static const Bytes rows = photoRows(true);
+  return rows;
 }
 
-// Photos made by ImageMagick; each command yields one PNG whose IDAT we keep.
-Sample photoSample() {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("orvel-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string commands[] = {
-      "convert -seed 7 -size 1024x768 plasma:fractal -blur 0x1 " + (dir / "a.png").string(),
-      "convert rose: -resize 1200x900 " + (dir / "b.png").string(),
-      "convert -seed 3 -size 1024x768 plasma:orange-blue " + (dir / "c.png").string()};
-  Sample sample;
-  for (const std::string& command : commands) {
-    const std::string png = command.substr(command.rfind(' ') + 1);
-    if (std::system((command + " 2>/dev/null").c_str()) != 0) continue;
-    const Bytes stream = idatOf(readFile(png));
-    const Bytes plain = inflateWithZlib(stream, 64 << 20);
-    if (plain.empty()) continue;
-    // Several photos become one stream of their scanlines, recompressed like a PNG writer.
-    sample.plain.insert(sample.plain.end(), plain.begin(), plain.end());
-  }
-  std::filesystem::remove_all(dir);
-  if (sample.plain.empty()) sample.plain = orvel::deflate::testing::photoScanlines(1024, 768, 1);
-  sample.stream = zlibLevel(sample.plain, 6);
-  return sample;
+const Sample& photoLevel1() {
+  static const Sample s{filteredPhotos(), zlibLevel(filteredPhotos(), 1)};
+  return s;
 }
 
-Sample textSample() {
-  Sample sample;
-  sample.plain = orvel::deflate::testing::textBytes(4 << 20);
-  sample.stream = zlibLevel(sample.plain, 6);
-  return sample;
-}
-
-const Sample& photo() {
-  static const Sample sample = photoSample();
-  return sample;
+const Sample& photoLevel6() {
+  static const Sample s{filteredPhotos(), zlibLevel(filteredPhotos(), 6)};
+  return s;
 }
 
 const Sample& text() {
-  static const Sample sample = textSample();
-  return sample;
+  static const Sample s = [] {
+    Bytes plain = sample::textBytes(4 << 20);
+    Bytes stream = zlibLevel(plain, 6);
+    return Sample{std::move(plain), std::move(stream)};
+  }();
+  return s;
 }
 
-void inflateOrvel(benchmark::State& state, const Sample& s) {
-  for (auto _ : state) {
-    Bytes out = orvel::deflate::zlibInflate(s.stream, static_cast<int64_t>(s.plain.size()));
-    benchmark::DoNotOptimize(out.data());
-  }
+const Sample& unfilteredPhotos() {
+  static const Sample s{photoRows(false), {}};
+  return s;
+}
+
+void countBytes(benchmark::State& state, const Sample& s) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
+}
+
+// Into a buffer of the exact size, as a PNG decoder inflates.
+void inflateOrvel(benchmark::State& state, const Sample& s) {
+  Bytes out(s.plain.size());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(orvel::deflate::zlibInflateInto(s.stream, out));
+    benchmark::ClobberMemory();
+  }
+  countBytes(state, s);
 }
 
 void inflateZlib(benchmark::State& state, const Sample& s) {
   Bytes out(s.plain.size());
   for (auto _ : state) {
     uLongf size = out.size();
-    uncompress(out.data(), &size, s.stream.data(), s.stream.size());
-    benchmark::DoNotOptimize(out.data());
+    benchmark::DoNotOptimize(uncompress(out.data(), &size, s.stream.data(), s.stream.size()));
+    benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
+  countBytes(state, s);
 }
 
 void inflateLibdeflate(benchmark::State& state, const Sample& s) {
@@ -129,11 +114,12 @@ void inflateLibdeflate(benchmark::State& state, const Sample& s) {
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
   for (auto _ : state) {
     size_t size = 0;
-    libdeflate_zlib_decompress(d, s.stream.data(), s.stream.size(), out.data(), out.size(), &size);
-    benchmark::DoNotOptimize(out.data());
+    benchmark::DoNotOptimize(libdeflate_zlib_decompress(d, s.stream.data(), s.stream.size(),
+                                                        out.data(), out.size(), &size));
+    benchmark::ClobberMemory();
   }
   libdeflate_free_decompressor(d);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
+  countBytes(state, s);
 }
 
 void deflateOrvel(benchmark::State& state, const Sample& s) {
@@ -143,54 +129,62 @@ void deflateOrvel(benchmark::State& state, const Sample& s) {
     size = out.size();
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
+  countBytes(state, s);
   state.counters["out_bytes"] = static_cast<double>(size);
 }
 
-void deflateZlib(benchmark::State& state, const Sample& s) {
+void deflateZlib(benchmark::State& state, const Sample& s, int level) {
   size_t size = 0;
   for (auto _ : state) {
-    Bytes out = zlibLevel(s.plain, 1);
+    Bytes out = zlibLevel(s.plain, level);
     size = out.size();
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
+  countBytes(state, s);
   state.counters["out_bytes"] = static_cast<double>(size);
 }
 
-void registerAll() {
-  const struct {
-    const char* name;
-    const Sample& (*sample)();
-  } inputs[] = {{"photo", photo}, {"text", text}};
-  for (const auto& input : inputs) {
-    const std::string name = input.name;
-    auto get = input.sample;
-    benchmark::RegisterBenchmark(("inflate_" + name + "/orvel").c_str(),
-                                 [get](benchmark::State& s) { inflateOrvel(s, get()); });
-    benchmark::RegisterBenchmark(("inflate_" + name + "/zlib").c_str(),
-                                 [get](benchmark::State& s) { inflateZlib(s, get()); });
-    benchmark::RegisterBenchmark(("inflate_" + name + "/libdeflate").c_str(),
-                                 [get](benchmark::State& s) { inflateLibdeflate(s, get()); });
-    benchmark::RegisterBenchmark(("deflate_" + name + "/orvel").c_str(),
-                                 [get](benchmark::State& s) { deflateOrvel(s, get()); });
-    benchmark::RegisterBenchmark(("deflate_" + name + "/zlib").c_str(),
-                                 [get](benchmark::State& s) { deflateZlib(s, get()); });
+using SampleOf = const Sample& (*)();
+
+void registerInflate(const std::string& task, SampleOf get) {
+  benchmark::RegisterBenchmark((task + "/orvel").c_str(),
+                               [get](benchmark::State& s) { inflateOrvel(s, get()); });
+  benchmark::RegisterBenchmark((task + "/zlib").c_str(),
+                               [get](benchmark::State& s) { inflateZlib(s, get()); });
+  benchmark::RegisterBenchmark((task + "/libdeflate").c_str(),
+                               [get](benchmark::State& s) { inflateLibdeflate(s, get()); });
+}
+
+void registerDeflate(const std::string& task, SampleOf get) {
+  benchmark::RegisterBenchmark((task + "/orvel").c_str(),
+                               [get](benchmark::State& s) { deflateOrvel(s, get()); });
+  for (int level : {1, 6}) {
+    benchmark::RegisterBenchmark((task + "/zlib_level" + std::to_string(level)).c_str(),
+                                 [get, level](benchmark::State& s) { deflateZlib(s, get(), level); });
   }
+}
+
+void printSizes() {
+  const Sample& photo = unfilteredPhotos();
+  const size_t ours = orvel::deflate::zlibDeflate(photo.plain).size();
+  std::printf("unfiltered photos %zu bytes: orvel %zu, zlib level 1 %zu, level 6 %zu\n",
+              photo.plain.size(), ours, zlibLevel(photo.plain, 1).size(),
+              zlibLevel(photo.plain, 6).size());
+  std::printf("filtered photos %zu bytes: zlib level 1 %zu, level 6 %zu\n",
+              photoLevel1().plain.size(), photoLevel1().stream.size(),
+              photoLevel6().stream.size());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  registerAll();
-  for (const Sample* s : {&photo(), &text()}) {
-    const Bytes ours = orvel::deflate::zlibDeflate(s->plain);
-    std::printf(
-        "input %zu bytes: zlib level 6 %zu, level 1 %zu, orvel %zu (size ratio vs level 1: %.3f)\n",
-        s->plain.size(), s->stream.size(), zlibLevel(s->plain, 1).size(), ours.size(),
-        static_cast<double>(ours.size()) / static_cast<double>(zlibLevel(s->plain, 1).size()));
-  }
+  registerInflate("inflate_photo_level1", photoLevel1);
+  registerInflate("inflate_photo_level6", photoLevel6);
+  registerInflate("inflate_text", text);
+  registerDeflate("deflate_photo", unfilteredPhotos);
+  registerDeflate("deflate_text", text);
+  printSizes();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orvel::image {
 namespace {
 
@@ -22,22 +26,25 @@ inline uint32_t swapped(uint32_t v) {
 
 void swapRedBlue3(const uint8_t* src, uint8_t* dst, int64_t pixels) noexcept {
   int64_t i = 0;
-  // Four pixels as three words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3 become
-  // R0 G0 B0 R1 | G1 B1 R2 G2 | B2 R3 G3 B3.
-  for (; i + 4 <= pixels; i += 4, src += 12, dst += 12) {
-    const uint32_t w0 = load32(src);
-    const uint32_t w1 = load32(src + 4);
-    const uint32_t w2 = load32(src + 8);
-    store32(dst, (w0 >> 16 & 0xFFu) | (w0 & 0xFF00u) | (w0 & 0xFFu) << 16 | (w1 & 0xFF00u) << 16);
-    store32(dst + 4, (w1 & 0xFFu) | (w0 >> 16 & 0xFF00u) | (w2 & 0xFFu) << 16 | (w1 & 0xFF000000u));
-    store32(dst + 8,
-            (w1 >> 16 & 0xFFu) | (w2 >> 16 & 0xFF00u) | (w2 & 0xFF0000u) | (w2 & 0xFF00u) << 16);
+#if defined(__SSE2__)
+  // Five pixels per 16-byte vector: byte 3k takes byte 3k + 2 (a shift right by two), byte
+  // 3k + 2 takes byte 3k (a shift left), green stays. Byte 15 comes out wrong and is rewritten
+  // by the next store, so the last vector must end inside the row.
+  const __m128i green = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+  const __m128i first = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+  const __m128i third = _mm_slli_si128(first, 2);
+  for (; i + 6 <= pixels; i += 5, src += 15, dst += 15) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i out = _mm_or_si128(_mm_and_si128(v, green),
+                                     _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), first),
+                                                  _mm_and_si128(_mm_slli_si128(v, 2), third)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), out);
   }
+#endif
   for (; i < pixels; ++i, src += 3, dst += 3) {
-    const uint8_t first = src[0];
     dst[0] = src[2];
     dst[1] = src[1];
-    dst[2] = first;
+    dst[2] = src[0];
   }
 }
 

@@ -106,6 +106,15 @@ class PixelWriter {
   uint8_t* safeEnd_;
 };
 
+// Raises the failure of a chunk at `p` that the input's end cuts short, if it is one.
+void checkLastChunk(const uint8_t* p, const uint8_t* end) {
+  if (p >= end) fail(image::iekTruncated, "qoi: pixel stream truncated");
+  const int64_t left = end - p - 1;
+  if (*p == kOpRgb && left < 3) fail(image::iekTruncated, "qoi: RGB chunk truncated");
+  if (*p == kOpRgba && left < 4) fail(image::iekTruncated, "qoi: RGBA chunk truncated");
+  if ((*p & 0xC0) == kOpLuma && left < 1) fail(image::iekTruncated, "qoi: LUMA chunk truncated");
+}
+
 // Without kStore the stream is only checked: an input too short to fill the image must fail,
 // and it does so without the image being allocated.
 template <int kChannels, bool kStore>
@@ -116,30 +125,35 @@ void decodeOps(ByteView bytes, uint8_t* out, int64_t pixels) {
   const uint8_t* const end = bytes.data() + bytes.size();
   PixelWriter<kChannels> writer(kStore ? out : nullptr, pixels);
   for (int64_t done = 0; done < pixels;) {
-    if (p >= end) fail(image::iekTruncated, "qoi: pixel stream truncated");
+    // With five bytes left no chunk can be cut short; closer to the end each one is checked.
+    if (end - p < 5) [[unlikely]]
+      checkLastChunk(p, end);
     const uint8_t op = *p++;
-    if (op < kOpDiff) {
-      px = index[op];
-    } else if (op < kOpLuma) {
-      px = addBytes(px, kDiffDelta[op & 0x3F]);
-    } else if (op < kOpRun) {
-      if (p >= end) fail(image::iekTruncated, "qoi: LUMA chunk truncated");
-      px = addBytes(px, addBytes(kLumaGreen[op & 0x3F], kLumaRedBlue[*p++]));
-    } else if (op == kOpRgb) {
-      if (end - p < 3) fail(image::iekTruncated, "qoi: RGB chunk truncated");
-      px = rgba(p[0], p[1], p[2], 0) | (px & kAlpha);
-      p += 3;
-    } else if (op == kOpRgba) {
-      if (end - p < 4) fail(image::iekTruncated, "qoi: RGBA chunk truncated");
-      px = rgba(p[0], p[1], p[2], p[3]);
-      p += 4;
-    } else {
-      const int64_t count = (op & 0x3F) + 1;
-      if (count > pixels - done) fail(image::iekInvalid, "qoi: run exceeds image bounds");
-      index[hashOf(px)] = px;
-      if constexpr (kStore) writer.fill(px, count);
-      done += count;
-      continue;
+    switch (op >> 6) {
+      case kOpIndex >> 6:
+        px = index[op];
+        break;
+      case kOpDiff >> 6:
+        px = addBytes(px, kDiffDelta[op & 0x3F]);
+        break;
+      case kOpLuma >> 6:
+        px = addBytes(px, addBytes(kLumaGreen[op & 0x3F], kLumaRedBlue[*p++]));
+        break;
+      default:
+        if (op == kOpRgb) {
+          px = rgba(p[0], p[1], p[2], 0) | (px & kAlpha);
+          p += 3;
+        } else if (op == kOpRgba) {
+          px = rgba(p[0], p[1], p[2], p[3]);
+          p += 4;
+        } else {
+          const int64_t count = (op & 0x3F) + 1;
+          if (count > pixels - done) fail(image::iekInvalid, "qoi: run exceeds image bounds");
+          index[hashOf(px)] = px;
+          if constexpr (kStore) writer.fill(px, count);
+          done += count;
+          continue;
+        }
     }
     index[hashOf(px)] = px;
     if constexpr (kStore) writer.put(px);

@@ -117,6 +117,21 @@ Bytes tgaRle(const Bytes& raw) {
   return out;
 }
 
+// The RGB photo as a 16-bit P6, each sample v stored as v × 257 plus a little noise.
+Bytes sixteenBitPpm() {
+  const std::string header =
+      "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n65535\n";
+  Bytes out(header.begin(), header.end());
+  uint32_t noise = 1;
+  for (uint8_t v : rgbPhoto().pixels) {
+    noise = noise * 1103515245u + 12345u;
+    const uint32_t sample = std::min<uint32_t>(v * 257u + (noise >> 24), 65535);
+    out.push_back(static_cast<uint8_t>(sample >> 8));
+    out.push_back(static_cast<uint8_t>(sample));
+  }
+  return out;
+}
+
 struct Inputs {
   Bytes qoiRgb = orvel::codec::qoi::encodeQoi(rgbPhoto());
   Bytes qoiRgba = orvel::codec::qoi::encodeQoi(rgbaPhoto());
@@ -127,6 +142,7 @@ struct Inputs {
   Bytes tgaRle24 = tgaRle(tga24);
   Bytes ppm = orvel::codec::pnm::encodePnm(rgbPhoto());
   Bytes pgm = orvel::codec::pnm::encodePnm(grayPhoto());
+  Bytes ppm16 = sixteenBitPpm();
 };
 
 const Inputs& inputs() {
@@ -217,7 +233,8 @@ void registerAll() {
        {"tga_decode_32", decodeTga, &Inputs::tga32, 4},
        {"tga_decode_rle24", decodeTga, &Inputs::tgaRle24, 3},
        {"pnm_decode_p6", decodePnm, &Inputs::ppm, 3},
-       {"pnm_decode_p5", decodePnm, &Inputs::pgm, 1}};
+       {"pnm_decode_p5", decodePnm, &Inputs::pgm, 1},
+       {"pnm_decode_p6_16bit", decodePnm, &Inputs::ppm16, 3}};
   for (const auto& [task, decode, input, channels] : stbTasks) {
     add(
         std::string(task) + "/orvel",

@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/text.h"
 #include "image/error.h"
 
@@ -66,15 +70,26 @@ uint8_t scale(int64_t value, int64_t maxval) {
   return static_cast<uint8_t>((v * 255 + maxval / 2) / maxval);
 }
 
-// Rescales samples through a table when there are enough of them to pay for it.
+// scale() of every value below `size` (255 above maxval), without a division per entry: the
+// quotient of 255 v + maxval / 2 by maxval is carried along as v grows by one.
+std::vector<uint8_t> scaleTable(int64_t maxval, int64_t size) {
+  std::vector<uint8_t> table(static_cast<std::size_t>(size), 255);
+  int64_t quotient = 0;
+  int64_t remainder = maxval / 2;
+  for (int64_t v = 0; v <= maxval && v < size; ++v, remainder += 255) {
+    for (; remainder >= maxval; remainder -= maxval) ++quotient;
+    table[static_cast<std::size_t>(v)] = static_cast<uint8_t>(quotient);
+  }
+  return table;
+}
+
+// Rescales ASCII samples, through a table when there are enough of them to pay for it.
 class Scaler {
  public:
-  Scaler(int64_t maxval, int64_t samples) : maxval_(maxval) {
-    if (samples > 2 * (maxval + 1)) {
-      table_.resize(static_cast<std::size_t>(maxval + 1));
-      for (int64_t v = 0; v <= maxval; ++v) table_[static_cast<std::size_t>(v)] = scale(v, maxval);
-    }
-  }
+  Scaler(int64_t maxval, int64_t samples)
+      : maxval_(maxval),
+        table_(samples > 2 * (maxval + 1) ? scaleTable(maxval, maxval + 1)
+                                          : std::vector<uint8_t>()) {}
   inline uint8_t operator()(int64_t value) const {
     if (table_.empty()) return scale(value, maxval_);
     return table_[static_cast<std::size_t>(value < 0 ? 0 : value > maxval_ ? maxval_ : value)];
@@ -85,18 +100,52 @@ class Scaler {
   std::vector<uint8_t> table_;
 };
 
+// Two-byte samples of maxval 65535, for which scale(v) = ((v * 0xFF01 >> 16) + 128) >> 8
+// exactly (65535 = 255 * 257), eight samples to a vector.
+void decodeFullRange16(const uint8_t* src, uint8_t* dst, int64_t count) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i factor = _mm_set1_epi16(static_cast<int16_t>(0xFF01));
+  const __m128i half = _mm_set1_epi16(0x80);
+  auto scaled = [&](const uint8_t* at) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));  // big-endian samples
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mulhi_epu16(v, factor), half), 8);
+  };
+  for (; i + 16 <= count; i += 16) {
+    const __m128i bytes = _mm_packus_epi16(scaled(src + 2 * i), scaled(src + 2 * i + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bytes);
+  }
+#endif
+  for (; i < count; ++i) {
+    const uint32_t v = src[2 * i] << 8 | src[2 * i + 1];
+    dst[i] = static_cast<uint8_t>(((v * 0xFF01u >> 16) + 0x80u) >> 8);
+  }
+}
+
 // Binary samples of one byte (maxval up to 255) or two big-endian bytes.
 void decodeBinarySamples(const uint8_t* src, uint8_t* dst, int64_t count, int64_t maxval) {
   if (maxval == 255) {
     std::memcpy(dst, src, static_cast<std::size_t>(count));
     return;
   }
-  const Scaler scaler(maxval, count);
-  if (maxval < 256) {
-    for (int64_t i = 0; i < count; ++i) dst[i] = scaler(src[i]);
+  if (maxval == 65535) {
+    decodeFullRange16(src, dst, count);
     return;
   }
-  for (int64_t i = 0; i < count; ++i) dst[i] = scaler(src[2 * i] << 8 | src[2 * i + 1]);
+  const bool wide = maxval > 255;
+  if (count < (wide ? 16384 : 64)) {
+    for (int64_t i = 0; i < count; ++i)
+      dst[i] = scale(wide ? src[2 * i] << 8 | src[2 * i + 1] : src[i], maxval);
+    return;
+  }
+  // Every value a sample can hold has an entry, so none needs clamping.
+  const std::vector<uint8_t> table = scaleTable(maxval, wide ? 65536 : 256);
+  if (!wide) {
+    for (int64_t i = 0; i < count; ++i) dst[i] = table[src[i]];
+    return;
+  }
+  for (int64_t i = 0; i < count; ++i) dst[i] = table[src[2 * i] << 8 | src[2 * i + 1]];
 }
 
 // P1 samples are single characters "0" and "1", white space between them optional.

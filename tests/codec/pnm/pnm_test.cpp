@@ -13,6 +13,24 @@ TEST(Pnm, ReadsAndWritesLikeNetpbm) {
   orvel::testing::checkAgainstReferences("pnm", decodePnm, encodePnm);
 }
 
+// Every 16-bit sample of several maxvals (the last row above maxval) against the rescaling
+// written out plainly.
+TEST(Pnm, RescalesEverySampleToEightBits) {
+  for (const int64_t maxval : {256, 257, 1000, 4095, 40000, 65534, 65535}) {
+    std::string file = "P5 " + std::to_string(maxval + 1) + " 3 " + std::to_string(maxval) + "\n";
+    std::vector<uint8_t> expected;
+    for (int64_t row = 0; row < 3; ++row) {
+      for (int64_t v = 0; v <= maxval; ++v) {
+        const int64_t sample = row < 2 ? v : std::min<int64_t>(65535, maxval + v);
+        file += {static_cast<char>(sample >> 8), static_cast<char>(sample)};
+        const int64_t clamped = std::min(sample, maxval);
+        expected.push_back(static_cast<uint8_t>((clamped * 255 + maxval / 2) / maxval));
+      }
+    }
+    EXPECT_TRUE(std::ranges::equal(decodePnm(bytesOf(file)).pixels, expected)) << maxval;
+  }
+}
+
 TEST(Pnm, WritesP5P6AndP7Headers) {
   const struct {
     uint8_t colorspace;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -132,11 +133,37 @@ Bytes sixteenBitPpm() {
   return out;
 }
 
+// The RGB photo as an 8-bit palette BMP: 3 bits of red and green and 2 of blue per index.
+Bytes palettedBmp() {
+  const int64_t rowBytes = (kWidth + 3) / 4 * 4;
+  const int64_t offset = 54 + 256 * 4;
+  Bytes out(static_cast<std::size_t>(offset + rowBytes * kHeight));
+  const uint32_t fields[] = {
+      0, static_cast<uint32_t>(offset), 40, kWidth, kHeight, 0x80001, 0, 0, 2835, 2835, 256, 0};
+  out[0] = 'B';
+  out[1] = 'M';
+  std::memcpy(out.data() + 6, fields, sizeof fields);
+  for (int i = 0; i < 256; ++i) {
+    const uint8_t bgr[4] = {static_cast<uint8_t>((i & 3) * 85),
+                            static_cast<uint8_t>((i >> 2 & 7) * 36),
+                            static_cast<uint8_t>((i >> 5) * 36), 0};
+    std::memcpy(out.data() + 54 + 4 * i, bgr, 4);
+  }
+  const uint8_t* rgb = rgbPhoto().pixels.data();
+  for (int64_t y = 0; y < kHeight; ++y) {
+    uint8_t* row = out.data() + offset + (kHeight - 1 - y) * rowBytes;
+    for (int64_t x = 0; x < kWidth; ++x, rgb += 3)
+      row[x] = (rgb[0] >> 5) << 5 | (rgb[1] >> 5) << 2 | rgb[2] >> 6;
+  }
+  return out;
+}
+
 struct Inputs {
   Bytes qoiRgb = orvel::codec::qoi::encodeQoi(rgbPhoto());
   Bytes qoiRgba = orvel::codec::qoi::encodeQoi(rgbaPhoto());
   Bytes bmp24 = orvel::codec::bmp::encodeBmp(rgbPhoto());
   Bytes bmp32 = orvel::codec::bmp::encodeBmp(rgbaPhoto());
+  Bytes bmp8 = palettedBmp();
   Bytes tga24 = orvel::codec::tga::encodeTga(rgbPhoto());
   Bytes tga32 = orvel::codec::tga::encodeTga(rgbaPhoto());
   Bytes tgaRle24 = tgaRle(tga24);
@@ -229,6 +256,7 @@ void registerAll() {
   const std::tuple<const char*, Image (*)(orvel::base::ByteView), Bytes Inputs::*, int> stbTasks[] =
       {{"bmp_decode_24", decodeBmp, &Inputs::bmp24, 3},
        {"bmp_decode_32", decodeBmp, &Inputs::bmp32, 4},
+       {"bmp_decode_8", decodeBmp, &Inputs::bmp8, 4},
        {"tga_decode_24", decodeTga, &Inputs::tga24, 3},
        {"tga_decode_32", decodeTga, &Inputs::tga32, 4},
        {"tga_decode_rle24", decodeTga, &Inputs::tgaRle24, 3},

@@ -30,6 +30,9 @@ class PixelBuffer {
  public:
   PixelBuffer() = default;
   explicit PixelBuffer(std::size_t size);
+  // Bytes left unset, for a writer that fills every one before anything reads them; untouched
+  // pages are not committed either.
+  static PixelBuffer forOverwrite(std::size_t size);
   PixelBuffer(const PixelBuffer& other);
   PixelBuffer& operator=(const PixelBuffer& other);
   PixelBuffer(PixelBuffer&&) noexcept = default;
@@ -71,5 +74,9 @@ struct Image {
 // A zero-filled image. A negative size or one whose byte count overflows is a caller defect
 // (std::overflow_error); decoders check their dimensions with their own messages first.
 Image newImage(int64_t width, int64_t height, uint8_t colorspace);
+
+// The same image with its pixels left unset, for a decoder that writes every byte before it
+// returns the image (a failed decode discards it): no zeroing pass over reused memory.
+Image newImageForOverwrite(int64_t width, int64_t height, uint8_t colorspace);
 
 }  // namespace orvel::image

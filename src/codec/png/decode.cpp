@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
 #include "checksum/crc32.h"
 #include "codec/png/png.h"
 #include "codec/png/unfilter.h"

@@ -1,6 +1,7 @@
 // The small shared pieces of the PNG codec, and writing a PNG.
 #include "codec/png/png.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "container/png.h"

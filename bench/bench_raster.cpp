@@ -18,6 +18,7 @@
 #include "codec/pnm/pnm.h"
 #include "codec/qoi/qoi.h"
 #include "codec/tga/tga.h"
+#include "photo.h"
 
 #define QOI_IMPLEMENTATION
 #include <qoi.h>
@@ -30,49 +31,13 @@ using Bytes = std::vector<uint8_t>;
 constexpr int64_t kWidth = 2048;
 constexpr int64_t kHeight = 1536;
 
-// Smooth gradients and shading with noise of about 2.5 levels, as a camera delivers; alpha is a
-// soft vignette.
-Image photo(uint8_t colorspace) {
-  Image image = orvel::image::newImage(kWidth, kHeight, colorspace);
-  uint32_t state = 2463534242u;
-  auto noise = [&state] {
-    int sum = 0;
-    for (int i = 0; i < 3; ++i) {
-      state ^= state << 13;
-      state ^= state >> 17;
-      state ^= state << 5;
-      sum += static_cast<int>(state % 5);
-    }
-    return sum - 6;
-  };
-  uint8_t* out = image.pixels.data();
-  for (int64_t y = 0; y < kHeight; ++y) {
-    for (int64_t x = 0; x < kWidth; ++x) {
-      const double u = static_cast<double>(x) / kWidth;
-      const double v = static_cast<double>(y) / kHeight;
-      const double light = 0.6 + 0.4 * std::sin(3 * u + 2 * v);
-      const double base[3] = {light * (140 + 90 * std::sin(6 * u + 2 * v)),
-                              light * (120 + 80 * std::cos(5 * v - 3 * u)),
-                              light * (110 + 70 * std::sin(4 * (u + v)))};
-      for (int c = 0; c < 3; ++c) {
-        *out++ = static_cast<uint8_t>(std::clamp(base[c] + noise(), 0.0, 255.0));
-      }
-      if (colorspace == orvel::image::csRgba) {
-        const double r = std::hypot(u - 0.5, v - 0.5);
-        *out++ = static_cast<uint8_t>(std::clamp(255 * (1.4 - 2 * r), 0.0, 255.0));
-      }
-    }
-  }
-  return image;
-}
-
 const Image& rgbPhoto() {
-  static const Image image = photo(orvel::image::csRgb);
+  static const Image image = orvel::bench::photo(kWidth, kHeight, orvel::image::csRgb);
   return image;
 }
 
 const Image& rgbaPhoto() {
-  static const Image image = photo(orvel::image::csRgba);
+  static const Image image = orvel::bench::photo(kWidth, kHeight, orvel::image::csRgba);
   return image;
 }
 

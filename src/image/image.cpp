@@ -1,25 +1,49 @@
 #include "image/image.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
 namespace orvel::image {
+namespace {
 
-PixelBuffer::PixelBuffer(std::size_t size) : size_(size) {
-  if (size == 0) return;
-  // calloc hands out fresh zero pages for large blocks without touching them.
-  bytes_.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
-  if (!bytes_) throw std::bad_alloc();
+constexpr std::size_t kMappedFrom = std::size_t{2} << 20;
+
+}  // namespace
+
+void PixelRelease::operator()(uint8_t* p) const noexcept {
+  if (mapped != 0) {
+    ::munmap(p, mapped);
+  } else {
+    std::free(p);
+  }
 }
 
-PixelBuffer PixelBuffer::forOverwrite(std::size_t size) {
+PixelBuffer PixelBuffer::allocate(std::size_t size, bool zeroed) {
   PixelBuffer buffer;
   if (size == 0) return buffer;
-  buffer.bytes_.reset(static_cast<uint8_t*>(std::malloc(size)));
-  if (!buffer.bytes_) throw std::bad_alloc();
+  if (size >= kMappedFrom) {
+    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    ::madvise(mapped, size, MADV_HUGEPAGE);  // a hint; refused where huge pages are off
+    buffer.bytes_ = std::unique_ptr<uint8_t[], PixelRelease>(static_cast<uint8_t*>(mapped), PixelRelease{size});
+  } else {
+    void* heap = zeroed ? std::calloc(size, 1) : std::malloc(size);
+    if (heap == nullptr) throw std::bad_alloc();
+    buffer.bytes_.reset(static_cast<uint8_t*>(heap));
+  }
   buffer.size_ = size;
   return buffer;
+}
+
+PixelBuffer::PixelBuffer(std::size_t size) : PixelBuffer(allocate(size, true)) {}
+
+PixelBuffer PixelBuffer::forOverwrite(std::size_t size) { return allocate(size, false); }
+
+void PixelBuffer::shrink(std::size_t size) noexcept {
+  if (size < size_) size_ = size;
 }
 
 PixelBuffer::PixelBuffer(const PixelBuffer& other) : PixelBuffer(other.size_) {

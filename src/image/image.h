@@ -24,6 +24,13 @@ enum Colorspace : uint8_t {
 // Bytes per pixel of each layout.
 inline constexpr std::array<int64_t, 6> ChannelCount = {1, 3, 4, 4, 3, 1};
 
+// Large pixel buffers are mapped on their own, so that fresh pages cost no clearing and the
+// system may back them with huge pages; small ones come from the heap.
+struct PixelRelease {
+  std::size_t mapped = 0;  // the length of the mapping; 0 for heap memory
+  void operator()(uint8_t* p) const noexcept;
+};
+
 // A zero-filled byte buffer whose pages are committed only as they are written: a decoder may
 // size it for the image a header declares, and a short stream then costs almost nothing.
 class PixelBuffer {
@@ -52,11 +59,12 @@ class PixelBuffer {
   operator std::span<uint8_t>() noexcept { return {data(), size_}; }
   bool operator==(const PixelBuffer& other) const noexcept;
 
+  // Keeps only the first `size` bytes (no larger than now); the memory stays with the buffer.
+  void shrink(std::size_t size) noexcept;
+
  private:
-  struct Free {
-    void operator()(uint8_t* p) const noexcept { std::free(p); }
-  };
-  std::unique_ptr<uint8_t[], Free> bytes_;
+  static PixelBuffer allocate(std::size_t size, bool zeroed);
+  std::unique_ptr<uint8_t[], PixelRelease> bytes_;
   std::size_t size_ = 0;
 };
 

@@ -11,10 +11,13 @@
 
 #include "codec/bmp/bmp.h"
 #include "codec/pcx/pcx.h"
+#include "codec/png/png.h"
 #include "codec/pnm/pnm.h"
 #include "codec/qoi/qoi.h"
 #include "codec/raster_reference.h"
 #include "codec/tga/tga.h"
+#include "deflate/zlib.h"
+#include "support/chunk_builder.h"
 
 namespace orvel::codec {
 namespace {
@@ -78,7 +81,14 @@ TEST(HostileInput, HugeDeclaredImagesCommitNoMemory) {
                                                   {65, 3},
                                                   {66, 32768, 2}}),
                              {0xFF, 7}, 30);
+  // 32768 × 32768 RGBA, and image data that inflates to a few kilobytes.
+  Bytes header = {0, 0, 0x80, 0, 0, 0, 0x80, 0, 8, 6, 0, 0, 0};
+  const Bytes png = orvel::testing::pngFile(
+      {orvel::testing::pngChunk("IHDR", header),
+       orvel::testing::pngChunk("IDAT", deflate::zlibDeflate(Bytes(12000, 0))),
+       orvel::testing::pngChunk("IEND", {})});
   const std::tuple<std::function<image::Image(base::ByteView)>, Bytes, const char*> cases[] = {
+      {png::decodePng, png, "png: filtered data too short"},
       {bmp::decodeBmp, bmp, "bmp: pixel data truncated"},
       {qoi::decodeQoi, qoi, "qoi: pixel stream truncated"},
       {tga::decodeTga, tga, "tga: RLE stream truncated"},

@@ -217,27 +217,46 @@ bool unfiltersInPlace(const Header& header) {
   return header.depth == 8 && (header.colorType == 0 || header.colorType == 2 || header.colorType == 6);
 }
 
-void unfilterAll(ByteView filtered, const Header& header, const RowConverter& converter,
-                 int64_t rowBytes, Image& image) {
-  const int unit = std::max(1, samplesPerPixel(header.colorType) * header.depth / 8);
-  const int64_t height = header.height;
-  const int64_t stride = image.stride();
-  uint8_t* pixels = image.pixels.data();
-  // Rows that are not output rows go through two row buffers: the current and the previous.
-  const bool direct = unfiltersInPlace(header);
-  std::vector<uint8_t> rows(static_cast<size_t>(direct ? rowBytes : 2 * rowBytes), 0);
+// 8-bit gray, RGB and RGBA rows: each row is unfiltered in the same buffer, moved back over the
+// filter bytes before it, so the image data needs one buffer and one pass.
+void unfilterInPlace(const Header& header, int64_t rowBytes, Image& image) {
+  const int unit = samplesPerPixel(header.colorType);
+  uint8_t* buffer = image.pixels.data();
   const std::vector<uint8_t> zeros(static_cast<size_t>(rowBytes), 0);
-  for (int64_t y = 0; y < height; ++y) {
+  for (int64_t y = 0; y < int64_t{header.height}; ++y) {
+    const uint8_t* in = buffer + y * (rowBytes + 1);
+    const uint8_t* previous = y == 0 ? zeros.data() : buffer + (y - 1) * rowBytes;
+    if (!unfilterRow(in[0], in + 1, previous, buffer + y * rowBytes, rowBytes, unit)) {
+      fail(image::iekInvalid, "png: bad filter type");
+    }
+  }
+  image.pixels.shrink(static_cast<size_t>(rowBytes * header.height));
+}
+
+// Other rows go through two row buffers, the current and the previous, and are converted.
+void unfilterAndConvert(ByteView filtered, const Header& header, const RowConverter& converter,
+                        int64_t rowBytes, Image& image) {
+  const int unit = std::max(1, samplesPerPixel(header.colorType) * header.depth / 8);
+  std::vector<uint8_t> rows(static_cast<size_t>(3 * rowBytes), 0);  // zeros, then two rows
+  uint8_t* pixels = image.pixels.data();
+  for (int64_t y = 0; y < int64_t{header.height}; ++y) {
     const uint8_t* in = filtered.data() + y * (rowBytes + 1);
-    uint8_t* current = direct ? pixels + y * stride : rows.data() + (y % 2) * rowBytes;
-    const uint8_t* previous = y == 0 ? zeros.data()
-                              : direct ? pixels + (y - 1) * stride
-                                       : rows.data() + ((y + 1) % 2) * rowBytes;
+    uint8_t* current = rows.data() + (1 + y % 2) * rowBytes;
+    const uint8_t* previous = y == 0 ? rows.data() : rows.data() + (1 + (y + 1) % 2) * rowBytes;
     if (!unfilterRow(in[0], in + 1, previous, current, rowBytes, unit)) {
       fail(image::iekInvalid, "png: bad filter type");
     }
-    if (!direct) converter.convert(current, pixels + y * stride);
+    converter.convert(current, pixels + y * image.stride());
   }
+}
+
+// The image with room for the filtered data behind it, which is inflated straight into it.
+Image imageWithFilteredRoom(const Header& header, int64_t filteredSize) {
+  Image image = image::newImageForOverwrite(0, 0, layoutOf(header.colorType));
+  image.width = header.width;
+  image.height = header.height;
+  image.pixels = image::PixelBuffer::forOverwrite(static_cast<size_t>(filteredSize));
+  return image;
 }
 
 }  // namespace
@@ -251,12 +270,19 @@ Image decodePng(ByteView bytes) {
   const int64_t filteredSize = int64_t{header.height} * (rowBytes + 1);
   std::vector<uint8_t> joined;
   const ByteView stream = compressedStream(contents, joined);
-  // Sized for the declared image but committed only as the stream fills it.
-  image::PixelBuffer filtered(static_cast<size_t>(filteredSize));
+  // Buffers are sized for the declared image but committed only as the stream fills them.
+  if (unfiltersInPlace(header)) {
+    Image image = imageWithFilteredRoom(header, filteredSize);
+    const int64_t produced = image::zlibInflateIntoAsImageError(stream, image.pixels);
+    if (produced < filteredSize) fail(image::iekTruncated, "png: filtered data too short");
+    unfilterInPlace(header, rowBytes, image);
+    return image;
+  }
+  image::PixelBuffer filtered = image::PixelBuffer::forOverwrite(static_cast<size_t>(filteredSize));
   const int64_t produced = image::zlibInflateIntoAsImageError(stream, filtered);
   if (produced < filteredSize) fail(image::iekTruncated, "png: filtered data too short");
-  Image image = image::newImage(header.width, header.height, layoutOf(header.colorType));
-  unfilterAll(filtered, header, RowConverter(header, contents), rowBytes, image);
+  Image image = image::newImageForOverwrite(header.width, header.height, layoutOf(header.colorType));
+  unfilterAndConvert(filtered, header, RowConverter(header, contents), rowBytes, image);
   return image;
 }
 

@@ -30,12 +30,12 @@ uint8_t colorTypeOf(uint8_t layout) {
 // Every row behind a filter byte of 0: the rows unchanged.
 std::vector<uint8_t> unfilteredRows(const Image& image) {
   const int64_t stride = image.stride();
-  std::vector<uint8_t> raw(static_cast<size_t>(image.height * (stride + 1)));
-  uint8_t* out = raw.data();
+  std::vector<uint8_t> raw;
+  raw.reserve(static_cast<size_t>(image.height * (stride + 1)));
   for (int64_t y = 0; y < image.height; ++y) {
-    *out++ = 0;
-    std::copy_n(image.pixels.data() + y * stride, stride, out);
-    out += stride;
+    raw.push_back(0);
+    const uint8_t* row = image.pixels.data() + y * stride;
+    raw.insert(raw.end(), row, row + stride);
   }
   return raw;
 }

@@ -31,7 +31,7 @@ uint32_t averageBytes(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) & 0xF
 
 void unfilterSub(const uint8_t* raw, uint8_t* out, int64_t length, int unit) {
   const int64_t head = std::min<int64_t>(unit, length);
-  std::memcpy(out, raw, static_cast<size_t>(head));
+  std::memmove(out, raw, static_cast<size_t>(head));
   int64_t i = head;
   if (unit == 4) {
     uint32_t left = load32(out);
@@ -43,8 +43,16 @@ void unfilterSub(const uint8_t* raw, uint8_t* out, int64_t length, int unit) {
   for (; i < length; ++i) out[i] = static_cast<uint8_t>(raw[i] + out[i - unit]);
 }
 
+// Sixteen bytes loaded before the same sixteen are stored, so a row shifted back over its own
+// raw bytes stays correct.
 void unfilterUp(const uint8_t* raw, const uint8_t* previous, uint8_t* out, int64_t length) {
-  for (int64_t i = 0; i < length; ++i) out[i] = static_cast<uint8_t>(raw[i] + previous[i]);
+  int64_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + i)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(previous + i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), sum);
+  }
+  for (; i < length; ++i) out[i] = static_cast<uint8_t>(raw[i] + previous[i]);
 }
 
 void unfilterAverage(const uint8_t* raw, const uint8_t* previous, uint8_t* out, int64_t length,
@@ -128,7 +136,7 @@ void unfilterPaeth(const uint8_t* raw, const uint8_t* previous, uint8_t* out, in
 bool unfilterRow(uint8_t type, const uint8_t* raw, const uint8_t* previous, uint8_t* out,
                  int64_t length, int unit) noexcept {
   switch (type) {
-    case 0: std::memcpy(out, raw, static_cast<size_t>(length)); return true;
+    case 0: std::memmove(out, raw, static_cast<size_t>(length)); return true;
     case 1: unfilterSub(raw, out, length, unit); return true;
     case 2: unfilterUp(raw, previous, out, length); return true;
     case 3: unfilterAverage(raw, previous, out, length, unit); return true;

@@ -133,6 +133,13 @@ TEST(Png, FiltersMatchTheirDefinitions) {
         ASSERT_TRUE(unfilterRow(type, raw.data(), previous.data(), fast.data(), length, unit));
         literalUnfilter(type, raw.data(), previous.data(), slow.data(), length, unit);
         EXPECT_EQ(fast, slow) << "type " << int(type) << " unit " << unit << " length " << length;
+        // The same row unfiltered over itself, moved back by the filter bytes before it.
+        for (int shift : {1, 2, 17}) {
+          Bytes shared(static_cast<size_t>(shift), 0xCC);
+          shared.insert(shared.end(), raw.begin(), raw.end());
+          ASSERT_TRUE(unfilterRow(type, shared.data() + shift, previous.data(), shared.data(), length, unit));
+          EXPECT_TRUE(std::equal(slow.begin(), slow.begin() + length, shared.begin())) << "shift " << shift;
+        }
       }
     }
   }

@@ -1,0 +1,15 @@
+// The record behind an image handle.
+#pragma once
+
+#include "c_api/registry.h"
+#include "image/image.h"
+
+namespace orvel::capi {
+
+class ImageRecord : public HandleRecord {
+ public:
+  static constexpr HandleKind kind = HandleKind::image;
+  image::Image image;
+};
+
+}  // namespace orvel::capi

@@ -1,6 +1,6 @@
 // A self-organising network: n neurons on a ring, each step pulling the neuron nearest a
 // random pixel and its ring neighbours toward it, with a learning rate and radius that shrink
-// linearly over the run.
+// linearly over the run (to 1, or to the winner alone on rings of fewer than four).
 #include <limits>
 #include <string>
 #include <vector>
@@ -43,7 +43,9 @@ color::Result<Palette> neuquant(const color::ColorImage& image, int64_t n, const
     const double alpha = 0.3 * remaining;
     if (alpha <= 0) break;
     int64_t radius = static_cast<int64_t>(static_cast<double>(radiusStart) * remaining);
-    if (radius < 1) radius = 1;
+    // A radius of 1 spans a ring of two or three neurons whole: every neuron would make every
+    // move and they would end as one colour. Such rings shrink to the winner alone.
+    if (radius < 1) radius = n < 4 ? 0 : 1;
 
     const auto& p = colours[of[rng.next() % count]];
     const double p0 = p[0], p1 = p[1], p2 = p[2];

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libdeflate-dev libexif-dev libexiv2-dev libimage-exiftool-perl)
+  zlib1g-dev libdeflate-dev libexif-dev libexiv2-dev libimagequant-dev libimage-exiftool-perl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,10 @@
 #include "color/convert.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "color/cam16.h"
@@ -427,9 +430,22 @@ Result<Color> narrow(SpaceTag space, const Result<Vec3>& v, float alpha, const c
 
 }  // namespace
 
+double cubeRoot(double x) {
+  const double a = std::fabs(x);
+  if (!(a >= DBL_MIN) || a == HUGE_VAL) return std::cbrt(x);  // 0, subnormal, inf, NaN
+  // An estimate within a few percent from the exponent bits, then two Halley steps (cubic
+  // convergence: relative error below 1e-14).
+  double y = std::bit_cast<double>(std::bit_cast<uint64_t>(a) / 3 + 0x2A9F7893782DA1CEull);
+  for (int i = 0; i < 2; ++i) {
+    const double y3 = y * y * y;
+    y = y * (y3 + 2.0 * a) / (2.0 * y3 + a);
+  }
+  return x < 0 ? -y : y;
+}
+
 Vec3 linearSrgbToOklab(const Vec3& rgb) {
   const Vec3 lms = apply3(kOkToLms, rgb);
-  return apply3(kOkFromLmsPrime, {std::cbrt(lms[0]), std::cbrt(lms[1]), std::cbrt(lms[2])});
+  return apply3(kOkFromLmsPrime, {cubeRoot(lms[0]), cubeRoot(lms[1]), cubeRoot(lms[2])});
 }
 
 Vec3 oklabToLinearSrgb(const Vec3& lab) {

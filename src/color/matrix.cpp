@@ -12,12 +12,6 @@ Mat3 mul3(const Mat3& a, const Mat3& b) noexcept {
   return out;
 }
 
-Vec3 apply3(const Mat3& m, const Vec3& v) noexcept {
-  return {m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2],
-          m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
-          m[2][0] * v[0] + m[2][1] * v[1] + m[2][2] * v[2]};
-}
-
 double det3(const Mat3& m) noexcept {
   return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
          m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +

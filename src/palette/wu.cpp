@@ -98,47 +98,81 @@ int binOf(float v, double min, double max) {
   return bin + 1;
 }
 
-Tables histogram(const color::ColorImage& image) {
-  const DistinctIndex index(image);
-  const auto& colours = index.colours();
-  double min[3], max[3];
-  for (int a = 0; a < 3; ++a) min[a] = max[a] = colours[0][a];
+// The minimum and maximum of each component over the distinct colours.
+struct Ranges {
+  double min[3];
+  double max[3];
+};
+
+template <class Colours>
+Ranges rangesOf(const Colours& colours) {
+  Ranges r;
+  for (int a = 0; a < 3; ++a) r.min[a] = r.max[a] = colours[0][a];
   for (const auto& c : colours) {
     for (int a = 0; a < 3; ++a) {
-      if (c[a] < min[a]) min[a] = c[a];
-      if (c[a] > max[a]) max[a] = c[a];
+      if (c[a] < r.min[a]) r.min[a] = c[a];
+      if (c[a] > r.max[a]) r.max[a] = c[a];
     }
   }
-  // Per distinct colour: its cell, its components and its squared magnitude.
-  struct Entry {
-    int cell;
-    double c0, c1, c2, q;
-  };
+  return r;
+}
+
+// Per distinct colour: its cell, its components and its squared magnitude.
+struct Entry {
+  int cell;
+  float c0, c1, c2;
+  double q;
+};
+
+template <class Colours>
+std::vector<Entry> entriesOf(const Colours& colours) {
+  const Ranges r = rangesOf(colours);
   std::vector<Entry> entries(colours.size());
   for (std::size_t i = 0; i < colours.size(); ++i) {
     const auto& c = colours[i];
     const double c0 = c[0], c1 = c[1], c2 = c[2];
-    entries[i] = {cellIndex(binOf(c[0], min[0], max[0]), binOf(c[1], min[1], max[1]),
-                            binOf(c[2], min[2], max[2])),
-                  c0, c1, c2, c0 * c0 + c1 * c1 + c2 * c2};
+    entries[i] = {cellIndex(binOf(c[0], r.min[0], r.max[0]), binOf(c[1], r.min[1], r.max[1]),
+                            binOf(c[2], r.min[2], r.max[2])),
+                  c[0], c[1], c[2], c0 * c0 + c1 * c1 + c2 * c2};
   }
+  return entries;
+}
+
+// The moments of one cell, kept together while pixels are added.
+struct Cell {
+  int64_t count = 0;
+  double s0 = 0, s1 = 0, s2 = 0, q = 0;
+
+  void add(const Entry& e) {
+    count += 1;
+    s0 += e.c0;
+    s1 += e.c1;
+    s2 += e.c2;
+    q += e.q;
+  }
+};
+
+Tables tablesOf(const std::vector<Cell>& cells) {
   Tables t;
-  for (uint32_t d : index.of()) {
-    const Entry& e = entries[d];
-    t.count[e.cell] += 1;
-    t.s0[e.cell] += e.c0;
-    t.s1[e.cell] += e.c1;
-    t.s2[e.cell] += e.c2;
-    t.q[e.cell] += e.q;
+  for (int i = 0; i < kCells; ++i) {
+    t.count[i] = cells[i].count;
+    t.s0[i] = cells[i].s0;
+    t.s1[i] = cells[i].s1;
+    t.s2[i] = cells[i].s2;
+    t.q[i] = cells[i].q;
   }
   return t;
 }
 
-}  // namespace
+// The moments of the pixels, added in pixel order (`of` names each pixel's distinct colour).
+Tables histogram(const std::vector<Entry>& entries, const std::vector<uint32_t>& of) {
+  std::vector<Cell> cells(kCells);
+  for (uint32_t d : of) cells[entries[d].cell].add(entries[d]);
+  return tablesOf(cells);
+}
 
-color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, const QuantizeOpts& o) {
-  if (image.pixels.empty()) return emptyImage("wu");
-  Tables t = histogram(image);
+color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag space,
+                                       const QuantizeOpts& o) {
   buildPrefix(t.count);
   buildPrefix(t.s0);
   buildPrefix(t.s1);
@@ -169,7 +203,45 @@ color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, cons
     if (m.n == 0) continue;
     colours.push_back({m.s0 / m.n, m.s1 / m.n, m.s2 / m.n});
   }
-  return extractedPalette(colours, image.space, o, "wu: produced no colors (degenerate image)");
+  return extractedPalette(colours, space, o, "wu: produced no colors (degenerate image)");
+}
+
+}  // namespace
+
+color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, const QuantizeOpts& o) {
+  if (image.pixels.empty()) return emptyImage("wu");
+  const DistinctIndex index(image);
+  Tables t = histogram(entriesOf(index.colours()), index.of());
+  return wuFromHistogram(t, n, image.space, o);
+}
+
+color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
+                                          const QuantizeOpts& o) {
+  if (img.pixels.empty()) return emptyImage("wu");
+  color::Result<ByteColours> colours = distinctByteColours(img, space);
+  if (!colours.ok()) return std::move(colours).error();
+  const ByteColours& index = colours.value();
+  const std::vector<Entry> entries = entriesOf(index.colours);
+  // The same sums as histogram(), each pixel's colour found again through the byte table.
+  std::vector<Cell> cells(kCells);
+  const int channels = static_cast<int>(img.channels);
+  const uint8_t* p = img.pixels.data();
+  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  if (channels >= 3) {
+    const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i < count; ++i, p += channels) {
+      if (i + kPrefetchDistance < count) index.prefetch(p[ahead], p[ahead + 1], p[ahead + 2]);
+      const Entry& e = entries[index.indexOf(p[0], p[1], p[2])];
+      cells[e.cell].add(e);
+    }
+  } else {
+    for (std::size_t i = 0; i < count; ++i, ++p) {
+      const Entry& e = entries[index.indexOf(p[0], p[0], p[0])];
+      cells[e.cell].add(e);
+    }
+  }
+  Tables t = tablesOf(cells);
+  return wuFromHistogram(t, n, space, o);
 }
 
 }  // namespace orvel::palette

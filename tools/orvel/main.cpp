@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "cmd_edit.h"
+#include "cmd_palette.h"
 #include "orvel.h"
 
 namespace {
@@ -22,7 +23,12 @@ constexpr const char* kUsage =
     "  set FILE NAME=VALUE... [--gps LAT,LON,ALT] [--artist|--software|--datetime TEXT]\n"
     "      [-o OUT]   change EXIF tags (in place unless -o); unknown names list the editable ones\n"
     "  strip IN (-o OUT | --in-place)\n"
-    "                 remove EXIF, XMP, IPTC and comments, leaving the pixels untouched\n"    "  version        print the library version and ABI numbers\n"
+    "                 remove EXIF, XMP, IPTC and comments, leaving the pixels untouched\n"
+#ifdef ORVEL_CLI_PALETTE
+    "  palette IN [-n 8] [--algo NAME] [--space NAME] [--seed S] [--json] [--swatch OUT.png]\n"
+    "                 the image's colours: sRGB hex and work-space components per line\n"
+#endif
+    "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
 int printVersion() {
@@ -59,6 +65,9 @@ int main(int argc, char** argv) {
   if (command == "get") return finish(orvel_cli::runGet(argc - 2, argv + 2));
   if (command == "set") return finish(orvel_cli::runSet(argc - 2, argv + 2));
   if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
+#ifdef ORVEL_CLI_PALETTE
+  if (command == "palette") return finish(orvel_cli::runPalette(argc - 2, argv + 2));
+#endif
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

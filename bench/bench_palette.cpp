@@ -65,14 +65,17 @@ class ValueNoise {
 
 Photo makePhoto(const std::string& name, int64_t w, int64_t h, uint32_t seed) {
   std::mt19937 rng(seed);
-  const ValueNoise broad(rng, w, h, w / 3.0), middle(rng, w, h, w / 12.0), fine(rng, w, h, w / 60.0);
+  const ValueNoise broad(rng, w, h, w / 3.0), middle(rng, w, h, w / 12.0),
+      fine(rng, w, h, w / 60.0);
   struct Disc {
     double x, y, r;
     std::array<double, 3> colour;
   };
   std::vector<Disc> discs(12);
   for (auto& d : discs) {
-    d = {double(rng() % w), double(rng() % h), double(w / 20 + rng() % (w / 6)),
+    d = {double(rng() % w),
+         double(rng() % h),
+         double(w / 20 + rng() % (w / 6)),
          {double(rng() % 256), double(rng() % 256), double(rng() % 256)}};
   }
   Photo photo{name, image::newImage(w, h, image::csRgb), {}};
@@ -86,7 +89,8 @@ Photo makePhoto(const std::string& name, int64_t w, int64_t h, uint32_t seed) {
       for (const Disc& d : discs) {
         const double dist = std::hypot(x - d.x, y - d.y);
         const double cover = std::clamp((d.r - dist) / 3.0, 0.0, 1.0);  // soft edge
-        for (int k = 0; k < 3; ++k) v[k] = v[k] + (d.colour[k] * (0.7 + 0.3 * (y - d.y) / d.r) - v[k]) * cover;
+        for (int k = 0; k < 3; ++k)
+          v[k] = v[k] + (d.colour[k] * (0.7 + 0.3 * (y - d.y) / d.r) - v[k]) * cover;
       }
       const int64_t i = y * w + x;
       for (int k = 0; k < 3; ++k) {
@@ -125,7 +129,8 @@ std::vector<std::array<uint8_t, 3>> liqPalette(const Photo& photo, int speed) {
   std::vector<std::array<uint8_t, 3>> out;
   if (liq_image_quantize(image, attr, &result) == LIQ_OK) {
     const liq_palette* p = liq_get_palette(result);
-    for (unsigned i = 0; i < p->count; ++i) out.push_back({p->entries[i].r, p->entries[i].g, p->entries[i].b});
+    for (unsigned i = 0; i < p->count; ++i)
+      out.push_back({p->entries[i].r, p->entries[i].g, p->entries[i].b});
     liq_result_destroy(result);
   }
   liq_image_destroy(image);
@@ -140,10 +145,12 @@ color::Vec3 oklabOfBytes(uint8_t r, uint8_t g, uint8_t b) {
 }
 
 // Mean and 95th percentile of each pixel's OKLab distance to its nearest palette colour.
-void printQuality(const Photo& photo, const std::string& who, const std::vector<color::Vec3>& palette) {
+void printQuality(const Photo& photo, const std::string& who,
+                  const std::vector<color::Vec3>& palette) {
   std::unordered_map<uint32_t, int64_t> counts;
   const auto& px = photo.rgb.pixels;
-  for (std::size_t i = 0; i < px.size(); i += 3) ++counts[uint32_t(px[i]) << 16 | px[i + 1] << 8 | px[i + 2]];
+  for (std::size_t i = 0; i < px.size(); i += 3)
+    ++counts[uint32_t(px[i]) << 16 | px[i + 1] << 8 | px[i + 2]];
   std::vector<std::pair<double, int64_t>> distances;
   double total = 0;
   for (const auto& [key, count] : counts) {
@@ -174,12 +181,14 @@ void reportQuality() {
   for (const Photo& photo : photos()) {
     for (const char* algorithm : kAlgorithms) {
       std::vector<color::Vec3> palette;
-      for (const color::Color& c : orvelPalette(photo, algorithm).colors) palette.push_back({c.c[0], c.c[1], c.c[2]});
+      for (const color::Color& c : orvelPalette(photo, algorithm).colors)
+        palette.push_back({c.c[0], c.c[1], c.c[2]});
       printQuality(photo, std::string("orvel-") + algorithm, palette);
     }
     for (int speed : {4, 10}) {
       std::vector<color::Vec3> palette;
-      for (const auto& c : liqPalette(photo, speed)) palette.push_back(oklabOfBytes(c[0], c[1], c[2]));
+      for (const auto& c : liqPalette(photo, speed))
+        palette.push_back(oklabOfBytes(c[0], c[1], c[2]));
       printQuality(photo, "libimagequant-speed" + std::to_string(speed), palette);
     }
   }
@@ -192,16 +201,24 @@ void registerBenchmarks() {
     const int iterations = p == 0 ? 5 : 1;
     for (const char* algorithm : kAlgorithms) {
       const std::string task = "palette16/" + photo->name + "/" + algorithm;
-      benchmark::RegisterBenchmark((task + "/orvel").c_str(), [photo, algorithm](benchmark::State& s) {
-        for (auto _ : s) benchmark::DoNotOptimize(orvelPalette(*photo, algorithm));
-      })->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(iterations);
+      benchmark::RegisterBenchmark((task + "/orvel").c_str(),
+                                   [photo, algorithm](benchmark::State& s) {
+                                     for (auto _ : s)
+                                       benchmark::DoNotOptimize(orvelPalette(*photo, algorithm));
+                                   })
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->Iterations(iterations);
       for (int speed : {4, 10}) {
         if (std::string(algorithm) == "wu" && speed == 4) continue;  // Wu's goal is set at speed 10
-        benchmark::RegisterBenchmark((task + "/libimagequant-speed" + std::to_string(speed)).c_str(),
-                                     [photo, speed](benchmark::State& s) {
-                                       for (auto _ : s) benchmark::DoNotOptimize(liqPalette(*photo, speed));
-                                     })
-            ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(iterations);
+        benchmark::RegisterBenchmark(
+            (task + "/libimagequant-speed" + std::to_string(speed)).c_str(),
+            [photo, speed](benchmark::State& s) {
+              for (auto _ : s) benchmark::DoNotOptimize(liqPalette(*photo, speed));
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(iterations);
       }
     }
   }

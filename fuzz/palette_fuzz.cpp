@@ -9,7 +9,8 @@
 
 namespace {
 
-const char* const kAlgorithms[] = {"wu", "kmeans", "kmeansPP", "medianCut", "octree", "neuquant", "Wu"};
+const char* const kAlgorithms[] = {"wu",     "kmeans",   "kmeansPP", "medianCut",
+                                   "octree", "neuquant", "Wu"};
 
 }  // namespace
 
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const color::SpaceTag space = static_cast<color::SpaceTag>(data[5] % 30);
   palette::QuantizeOpts opts;
   opts.seed = data[6];
-  opts.maxIterations = int64_t(data[7] % 6) - 1;  // bounded: the network trains pixels × passes steps
+  opts.maxIterations =
+      int64_t(data[7] % 6) - 1;  // bounded: the network trains pixels × passes steps
   opts.weighted = data[7] & 0x80;
   image::Image im = image::newImage(width, height, layout);
   const uint8_t* pixels = data + 8;

@@ -31,7 +31,9 @@ double wrapDegrees(double h) {
   return out;
 }
 
-double eccentricity(double hDegrees) { return 0.25 * (std::cos(hDegrees * kPi / 180.0 + 2.0) + 3.8); }
+double eccentricity(double hDegrees) {
+  return 0.25 * (std::cos(hDegrees * kPi / 180.0 + 2.0) + 3.8);
+}
 
 }  // namespace
 
@@ -51,8 +53,8 @@ ViewingConditions makeViewingConditions(const Vec3& white, double adaptingLumina
   for (int i = 0; i < 3; ++i) vc.rgbD[i] = d * white[1] / rgbW[i] + 1.0 - d;
   const double k = 1.0 / (5.0 * adaptingLuminance + 1.0);
   const double k4 = k * k * k * k;
-  vc.fl = k4 * adaptingLuminance +
-          0.1 * (1.0 - k4) * (1.0 - k4) * std::cbrt(5.0 * adaptingLuminance);
+  vc.fl =
+      k4 * adaptingLuminance + 0.1 * (1.0 - k4) * (1.0 - k4) * std::cbrt(5.0 * adaptingLuminance);
   vc.flRoot = std::pow(vc.fl, 0.25);
   vc.n = backgroundY / white[1];
   vc.z = 1.48 + std::sqrt(vc.n);
@@ -68,8 +70,8 @@ const ViewingConditions& defaultViewingConditions() {
   static const ViewingConditions vc = [] {
     const double backgroundY = yFromLstar(50.0);
     const Vec3 white = {kD65[0] * 100.0, kD65[1] * 100.0, kD65[2] * 100.0};
-    return makeViewingConditions(white, 200.0 / kPi * backgroundY / 100.0, backgroundY, 1.0,
-                                 0.69, 1.0);
+    return makeViewingConditions(white, 200.0 / kPi * backgroundY / 100.0, backgroundY, 1.0, 0.69,
+                                 1.0);
   }();
   return vc;
 }
@@ -97,8 +99,7 @@ Cam16 xyzToCam16(const Vec3& xyz, const ViewingConditions& vc) {
 Vec3 cam16ToXyz(double j, double c, double h, const ViewingConditions& vc) {
   if (j == 0.0) return {0.0, 0.0, 0.0};
   const double alpha = c == 0.0 ? 0.0 : c / std::sqrt(j / 100.0);
-  const double t =
-      std::pow(alpha / std::pow(1.64 - std::pow(0.29, vc.n), 0.73), 1.0 / 0.9);
+  const double t = std::pow(alpha / std::pow(1.64 - std::pow(0.29, vc.n), 0.73), 1.0 / 0.9);
   const double hr = h * kPi / 180.0;
   const double achromatic = vc.aw * std::pow(j / 100.0, 1.0 / (vc.c * vc.z));
   const double p1 = (50000.0 / 13.0) * vc.nc * vc.ncb * eccentricity(h);
@@ -169,12 +170,12 @@ int toByte(double linear100) {
   return rounded < 0 ? 0 : (rounded > 255 ? 255 : static_cast<int>(rounded));
 }
 
-std::array<int, 3> toBytes(const Rgb& rgb) { return {toByte(rgb[0]), toByte(rgb[1]), toByte(rgb[2])}; }
+std::array<int, 3> toBytes(const Rgb& rgb) {
+  return {toByte(rgb[0]), toByte(rgb[1]), toByte(rgb[2])};
+}
 
 // Within one turn, is b met before c going from a?
-bool inCyclicOrder(double a, double b, double c) {
-  return wrapDegrees(b - a) < wrapDegrees(c - a);
-}
+bool inCyclicOrder(double a, double b, double c) { return wrapDegrees(b - a) < wrapDegrees(c - a); }
 
 // Vertex n (0..11) of the plane of luminance y with the cube's edges, or nothing.
 bool nthVertex(double y, int n, Rgb& out) {
@@ -223,9 +224,7 @@ std::array<Rgb, 2> bracketOnCube(double y, double targetHue) {
 }
 
 // The linear values (0–100) halfway between consecutive 8-bit codes.
-double criticalPlane(int m) {
-  return 100.0 * transferDecode(tkSrgb, 2.4, (m + 0.5) / 255.0);
-}
+double criticalPlane(int m) { return 100.0 * transferDecode(tkSrgb, 2.4, (m + 0.5) / 255.0); }
 
 double encodedByteValue(double linear100) {
   return transferEncode(tkSrgb, 2.4, linear100 / 100.0) * 255.0;

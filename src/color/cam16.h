@@ -13,7 +13,7 @@
 namespace orvel::color {
 
 struct ViewingConditions {
-  Vec3 white{};         // XYZ of white, Y = 100
+  Vec3 white{};                  // XYZ of white, Y = 100
   double adaptingLuminance = 0;  // L_A, cd/m²
   double backgroundY = 0;        // Y_b
   double f = 0, c = 0, nc = 0;   // surround

@@ -99,12 +99,24 @@ Vec3 hueToRgb(double h, double chroma, double m) {
   const double x = chroma * (1.0 - std::fabs(std::fmod(hp, 2.0) - 1.0));
   Vec3 rgb{};
   switch (static_cast<int>(hp)) {
-    case 0: rgb = {chroma, x, 0}; break;
-    case 1: rgb = {x, chroma, 0}; break;
-    case 2: rgb = {0, chroma, x}; break;
-    case 3: rgb = {0, x, chroma}; break;
-    case 4: rgb = {x, 0, chroma}; break;
-    default: rgb = {chroma, 0, x}; break;
+    case 0:
+      rgb = {chroma, x, 0};
+      break;
+    case 1:
+      rgb = {x, chroma, 0};
+      break;
+    case 2:
+      rgb = {0, chroma, x};
+      break;
+    case 3:
+      rgb = {0, x, chroma};
+      break;
+    case 4:
+      rgb = {x, 0, chroma};
+      break;
+    default:
+      rgb = {chroma, 0, x};
+      break;
   }
   return {rgb[0] + m, rgb[1] + m, rgb[2] + m};
 }
@@ -214,8 +226,8 @@ constexpr Mat3 kIctcpToLmsPrime = {{{1.0, 0.008609037037932761, 0.11102962500302
                                     {1.0, 0.5600313357106791, -0.32062717498731885}}};
 
 Vec3 xyzToIctcp(const Vec3& xyz) {
-  const Vec3 lms = apply3(kIctcpXyzToLms, {xyz[0] * kMediaWhite, xyz[1] * kMediaWhite,
-                                           xyz[2] * kMediaWhite});
+  const Vec3 lms =
+      apply3(kIctcpXyzToLms, {xyz[0] * kMediaWhite, xyz[1] * kMediaWhite, xyz[2] * kMediaWhite});
   return apply3(kIctcpFromLmsPrime,
                 {pqEncode(lms[0], kPqM2), pqEncode(lms[1], kPqM2), pqEncode(lms[2], kPqM2)});
 }
@@ -238,9 +250,8 @@ constexpr Mat3 kJzXyzToLms = {{{0.41478972, 0.579999, 0.0146480},
 constexpr Mat3 kJzLmsToXyz = {{{1.9242264357876067, -1.0047923125953657, 0.037651404030618},
                                {0.35031676209499907, 0.7264811939316552, -0.06538442294808501},
                                {-0.09098281098284752, -0.3127282905230739, 1.5227665613052603}}};
-constexpr Mat3 kJzFromLmsPrime = {{{0.5, 0.5, 0.0},
-                                   {3.524000, -4.066708, 0.542708},
-                                   {0.199076, 1.096799, -1.295875}}};
+constexpr Mat3 kJzFromLmsPrime = {
+    {{0.5, 0.5, 0.0}, {3.524000, -4.066708, 0.542708}, {0.199076, 1.096799, -1.295875}}};
 constexpr Mat3 kJzToLmsPrime = {{{1.0, 0.13860504327153927, 0.05804731615611883},
                                  {1.0, -0.1386050432715393, -0.058047316156118904},
                                  {1.0, -0.09601924202631895, -0.811891896056039}}};
@@ -260,8 +271,8 @@ Vec3 xyzToJzazbz(const Vec3& relative) {
 Vec3 jzazbzToXyz(const Vec3& jab) {
   const double iz = (jab[0] + kJzD0) / (1.0 + kJzD - kJzD * (jab[0] + kJzD0));
   const Vec3 prime = apply3(kJzToLmsPrime, {iz, jab[1], jab[2]});
-  const Vec3 xyzp = apply3(kJzLmsToXyz, {pqDecode(prime[0], kJzP), pqDecode(prime[1], kJzP),
-                                         pqDecode(prime[2], kJzP)});
+  const Vec3 xyzp = apply3(
+      kJzLmsToXyz, {pqDecode(prime[0], kJzP), pqDecode(prime[1], kJzP), pqDecode(prime[2], kJzP)});
   const double x = (xyzp[0] + (kJzB - 1.0) * xyzp[2]) / kJzB;
   const double y = (xyzp[1] + (kJzG - 1.0) * x) / kJzG;
   return {x / kMediaWhite, y / kMediaWhite, xyzp[2] / kMediaWhite};
@@ -421,7 +432,8 @@ Result<Color> narrow(SpaceTag space, const Result<Vec3>& v, float alpha, const c
   if (!v.ok()) return v.error();
   const Color out{{static_cast<float>(v.value()[0]), static_cast<float>(v.value()[1]),
                    static_cast<float>(v.value()[2])},
-                  alpha, space};
+                  alpha,
+                  space};
   for (float x : out.c) {
     if (!std::isfinite(x)) return colorError(cekNonFinite, "component NaN/Inf at bounds", context);
   }
@@ -457,7 +469,9 @@ Vec3 oklabToLinearSrgb(const Vec3& lab) {
 }
 
 bool isShortPathPair(SpaceTag from, SpaceTag to) {
-  auto pair = [&](SpaceTag a, SpaceTag b) { return (from == a && to == b) || (from == b && to == a); };
+  auto pair = [&](SpaceTag a, SpaceTag b) {
+    return (from == a && to == b) || (from == b && to == a);
+  };
   auto hueSpace = [](SpaceTag t) { return t == tagHsv || t == tagHsl || t == tagHwb; };
   return from != to && (pair(tagLab, tagLch) || pair(tagOklab, tagOklch) ||
                         pair(tagSrgb, tagSrgbLinear) || (hueSpace(from) && hueSpace(to)));

@@ -7,7 +7,8 @@ namespace orvel::color {
 Mat3 mul3(const Mat3& a, const Mat3& b) noexcept {
   Mat3 out{};
   for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 3; ++c) out[r][c] = a[r][0] * b[0][c] + a[r][1] * b[1][c] + a[r][2] * b[2][c];
+    for (int c = 0; c < 3; ++c)
+      out[r][c] = a[r][0] * b[0][c] + a[r][1] * b[1][c] + a[r][2] * b[2][c];
   }
   return out;
 }
@@ -21,7 +22,8 @@ double det3(const Mat3& m) noexcept {
 Result<Mat3> inverse3(const Mat3& m) {
   for (const Vec3& row : m) {
     for (double v : row) {
-      if (!std::isfinite(v)) return colorError(cekNonFinite, "inverse3: non-finite entry", "inverse3");
+      if (!std::isfinite(v))
+        return colorError(cekNonFinite, "inverse3: non-finite entry", "inverse3");
     }
   }
   const double det = det3(m);

@@ -77,8 +77,8 @@ double transferDecode(TransferKind kind, double gamma, double e) noexcept {
 }
 
 const Mat3& bradfordMatrix() noexcept {
-  static const Mat3 m = {{{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367},
-                          {0.0389, -0.0685, 1.0296}}};
+  static const Mat3 m = {
+      {{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367}, {0.0389, -0.0685, 1.0296}}};
   return m;
 }
 
@@ -144,9 +144,8 @@ constexpr Mat3 kRec2020ToXyz = {{{0.6369580, 0.1446169, 0.1688810},
 constexpr Mat3 kA98ToXyz = {{{0.5766691, 0.1855582, 0.1882286},
                              {0.2973439, 0.6273539, 0.0752913},
                              {0.0270312, 0.0706872, 0.9913374}}};
-constexpr Mat3 kProphotoToXyz = {{{0.7976742, 0.1351916, 0.0316382},
-                                  {0.2880402, 0.7118741, 0.0000922},
-                                  {0.0, 0.0, 0.82521}}};
+constexpr Mat3 kProphotoToXyz = {
+    {{0.7976742, 0.1351916, 0.0316382}, {0.2880402, 0.7118741, 0.0000922}, {0.0, 0.0, 0.82521}}};
 
 struct RgbRow {
   const char* name;

@@ -89,7 +89,8 @@ color::Result<ByteColours> distinctByteColours(const image::Image& img, color::S
   const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
   for (std::size_t i = 0; i < count; ++i, p += channels) {
     if (i + kPrefetchDistance < count) {
-      out.prefetch(p[ahead], channels >= 3 ? p[ahead + 1] : p[ahead], channels >= 3 ? p[ahead + 2] : p[ahead]);
+      out.prefetch(p[ahead], channels >= 3 ? p[ahead + 1] : p[ahead],
+                   channels >= 3 ? p[ahead + 2] : p[ahead]);
     }
     const uint8_t r = p[0];
     const uint8_t g = channels >= 3 ? p[1] : r;
@@ -125,8 +126,10 @@ color::Result<Palette> extractedPalette(const std::vector<std::array<double, 3>>
   std::vector<color::Color> out;
   out.reserve(colours.size());
   for (const auto& c : colours) {
-    out.push_back(color::Color{
-        {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])}, 1.0f, space});
+    out.push_back(
+        color::Color{{static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])},
+                     1.0f,
+                     space});
   }
   return palette(std::move(out), kExtractedPaletteTag, 0, opts.seed);
 }

@@ -77,8 +77,8 @@ color::Result<ByteColours> distinctByteColours(const image::Image& img, color::S
 
 // Wu's quantiser straight from an 8-bit image: the result of computeWu on the image's colour
 // image converted into `space`, without building that image.
-color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n,
-                                          color::SpaceTag space, const QuantizeOpts& o);
+color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
+                                          const QuantizeOpts& o);
 
 // "<algorithm>: empty image" (kind 12).
 color::ColorError emptyImage(const std::string& algorithm);

@@ -113,8 +113,7 @@ color::Result<Palette> extractPalette(const image::Image& img, int64_t n,
   color::Result<QuantizeFn> fn = checkRequest(n, algorithm);
   if (!fn.ok()) return fn.error();
   if (color::spaceByTag(workSpace) == nullptr) {
-    return color::colorError(color::cekUnknownSpace, "target work space is unknown",
-                             "toWorkSpace");
+    return color::colorError(color::cekUnknownSpace, "target work space is unknown", "toWorkSpace");
   }
   // Wu needs only each pixel's colour index, not the colour image.
   if (fn.value() == computeWu) return computeWuFromBytes(img, n, workSpace, opts);

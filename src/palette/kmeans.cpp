@@ -51,7 +51,8 @@ std::vector<Centroid> kppInit(const DistinctIndex& index, int64_t k, SplitMix64&
   std::vector<Centroid> centroids = {asCentroid(colours[of[rng.next() % count]])};
   // Squared distance of each distinct colour to its nearest chosen centroid.
   std::vector<double> nearest(colours.size());
-  for (std::size_t d = 0; d < colours.size(); ++d) nearest[d] = sqDist(asCentroid(colours[d]), centroids[0]);
+  for (std::size_t d = 0; d < colours.size(); ++d)
+    nearest[d] = sqDist(asCentroid(colours[d]), centroids[0]);
   while (static_cast<int64_t>(centroids.size()) < k) {
     double sum = 0.0;
     for (uint32_t d : of) sum += nearest[d];
@@ -134,7 +135,8 @@ color::Result<std::vector<Centroid>> kmeans(const color::ColorImage& points,
                                             const KmeansOptions& opts) {
   const int64_t count = static_cast<int64_t>(points.pixels.size());
   if (opts.k < 1) {
-    return colorError(color::cekArgument, "kmeans: k must be >= 1, got " + std::to_string(opts.k), "kmeans");
+    return colorError(color::cekArgument, "kmeans: k must be >= 1, got " + std::to_string(opts.k),
+                      "kmeans");
   }
   if (opts.k > count) {
     return colorError(color::cekArgument,
@@ -149,7 +151,8 @@ color::Result<std::vector<Centroid>> kmeans(const color::ColorImage& points,
   }
   if (opts.threads < 1) {
     return colorError(color::cekArgument,
-                      "kmeans: threads must be >= 1, got " + std::to_string(opts.threads), "kmeans");
+                      "kmeans: threads must be >= 1, got " + std::to_string(opts.threads),
+                      "kmeans");
   }
   if (count == 0) return colorError(color::cekArgument, "kmeans: empty point set", "kmeans");
 
@@ -195,10 +198,10 @@ color::Result<Palette> computeKmeansImage(const color::ColorImage& image, int64_
   }
   const int64_t count = static_cast<int64_t>(image.pixels.size());
   if (n > count) {
-    return colorError(color::cekArgument,
-                      "kmeans: n (" + std::to_string(n) + ") > pixel count (" +
-                          std::to_string(count) + ")",
-                      "kmeans");
+    return colorError(
+        color::cekArgument,
+        "kmeans: n (" + std::to_string(n) + ") > pixel count (" + std::to_string(count) + ")",
+        "kmeans");
   }
   KmeansOptions core;
   core.seed = o.seed;

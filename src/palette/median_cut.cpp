@@ -14,7 +14,7 @@ struct McBox {
   std::size_t start = 0;
   std::size_t length = 0;
   double extent = 0;  // largest max − min over the three components
-  int axis = 0;      // the component of that extent (the lower one on ties)
+  int axis = 0;       // the component of that extent (the lower one on ties)
 };
 
 // Box extent: the widest axis of the pixels in order[start, start + length).
@@ -49,9 +49,10 @@ uint32_t orderKey(float v) {
 
 // Stable sort of order[start, start + length) by one component: least-significant-digit radix
 // sort on 11-, 11- and 10-bit digits, which keeps equal keys in their present order.
-void sortByComponent(std::vector<uint32_t>& order, const McBox& box, const std::vector<uint32_t>& of,
-                     const std::vector<color::Components>& colours, std::vector<uint32_t>& scratch,
-                     std::vector<uint32_t>& keys, std::vector<uint32_t>& keyScratch) {
+void sortByComponent(std::vector<uint32_t>& order, const McBox& box,
+                     const std::vector<uint32_t>& of, const std::vector<color::Components>& colours,
+                     std::vector<uint32_t>& scratch, std::vector<uint32_t>& keys,
+                     std::vector<uint32_t>& keyScratch) {
   const std::size_t n = box.length;
   uint32_t* items = order.data() + box.start;
   keys.resize(n);

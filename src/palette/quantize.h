@@ -38,7 +38,7 @@ bool registerQuantizeAlgo(std::string_view name, QuantizeFn fn);
 void sealQuantizeAlgos();
 bool quantizeAlgosSealed();
 QuantizeFn lookupQuantizeAlgo(std::string_view name);  // exact, case-sensitive; null if absent
-std::string quantizeAlgoNames();                        // "wu, kmeans, ..." in registration order
+std::string quantizeAlgoNames();                       // "wu, kmeans, ..." in registration order
 
 // The quantisers. Each does per-colour work once per distinct colour (the image's index, or one
 // it builds), which does not change its result.

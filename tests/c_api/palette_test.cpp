@@ -14,7 +14,8 @@ ov_image* makeImage(int64_t w, int64_t h, uint8_t layout) {
   createHandle<ImageRecord>(Family::image, &out, true, [&] {
     auto record = std::make_unique<ImageRecord>();
     record->image = orvel::image::newImage(w, h, layout);
-    for (std::size_t i = 0; i < record->image.pixels.size(); ++i) record->image.pixels[i] = uint8_t(i * 37);
+    for (std::size_t i = 0; i < record->image.pixels.size(); ++i)
+      record->image.pixels[i] = uint8_t(i * 37);
     return record;
   });
   return out;

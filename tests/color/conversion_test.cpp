@@ -13,7 +13,9 @@ using namespace orvel::color;
 
 namespace {
 
-Color make(SpaceTag space, double c0, double c1, double c2) { return color(space, c0, c1, c2).value(); }
+Color make(SpaceTag space, double c0, double c1, double c2) {
+  return color(space, c0, c1, c2).value();
+}
 
 struct Vector {
   const char* what;
@@ -28,35 +30,84 @@ struct Vector {
 // sRGB matrix produced them.
 const Vector kVectors[] = {
     {"oklab red", tagSrgb, {1, 0, 0}, tagOklab, {0.6279553639, 0.2248630684, 0.1258462773}, 2e-6},
-    {"oklab blue", tagSrgb, {0, 0, 1}, tagOklab, {0.4520137182, -0.03245697517, -0.3115281657}, 2e-6},
+    {"oklab blue",
+     tagSrgb,
+     {0, 0, 1},
+     tagOklab,
+     {0.4520137182, -0.03245697517, -0.3115281657},
+     2e-6},
     {"oklch green", tagSrgb, {0, 1, 0}, tagOklch, {0.8664396175, 0.2948272245, 142.4953450}, 2e-5},
     {"oklab white", tagSrgb, {1, 1, 1}, tagOklab, {1, 0, 0}, 1e-6},
-    {"lab red", tagXyz, {0.4123907993, 0.2126390059, 0.01933081872}, tagLab,
-     {54.29054140, 80.80492817, 69.89096477}, 2e-3},
-    {"lch blue", tagXyz, {0.1804807884, 0.07219231536, 0.9505321522}, tagLch,
-     {29.56830198, 131.2014481, 301.3642677}, 2e-3},
+    {"lab red",
+     tagXyz,
+     {0.4123907993, 0.2126390059, 0.01933081872},
+     tagLab,
+     {54.29054140, 80.80492817, 69.89096477},
+     2e-3},
+    {"lch blue",
+     tagXyz,
+     {0.1804807884, 0.07219231536, 0.9505321522},
+     tagLch,
+     {29.56830198, 131.2014481, 301.3642677},
+     2e-3},
     {"lab white", tagSrgb, {1, 1, 1}, tagLab, {100, 0, 0}, 2e-3},
     {"xyy red", tagSrgb, {1, 0, 0}, tagXyy, {0.64, 0.33, 0.2126390059}, 1e-4},
-    {"ictcp red", tagXyz, {0.4123907993, 0.2126390059, 0.01933081872}, tagIctcp,
-     {0.4278802844, -0.1157043598, 0.2787289474}, 1e-6},
+    {"ictcp red",
+     tagXyz,
+     {0.4123907993, 0.2126390059, 0.01933081872},
+     tagIctcp,
+     {0.4278802844, -0.1157043598, 0.2787289474},
+     1e-6},
     {"ictcp white", tagXyz, {0.9504559271, 1.0, 1.089057751}, tagIctcp, {0.5806888810, 0, 0}, 1e-6},
-    {"jzazbz red", tagXyz, {0.4123907993, 0.2126390059, 0.01933081872}, tagJzazbz,
-     {0.1343847310, 0.1178852626, 0.1118781090}, 1e-6},
-    {"jzazbz blue", tagXyz, {0.1804807884, 0.07219231536, 0.9505321522}, tagJzazbz,
-     {0.09577429215, -0.04084549610, -0.1858542849}, 1e-6},
+    {"jzazbz red",
+     tagXyz,
+     {0.4123907993, 0.2126390059, 0.01933081872},
+     tagJzazbz,
+     {0.1343847310, 0.1178852626, 0.1118781090},
+     1e-6},
+    {"jzazbz blue",
+     tagXyz,
+     {0.1804807884, 0.07219231536, 0.9505321522},
+     tagJzazbz,
+     {0.09577429215, -0.04084549610, -0.1858542849},
+     1e-6},
     {"jzazbz inverse", tagJzazbz, {0.5, 0, 0}, tagXyz, {7.986957, 8.397692, 9.136922}, 2e-4},
-    {"cam16 red", tagXyz, {0.41233895, 0.2126, 0.01932141}, tagCam16,
-     {46.4451854552, 113.357887394, 27.4082251372}, 1e-4},
-    {"cam16 blue", tagXyz, {0.18051042, 0.0722, 0.95034478}, tagCam16,
-     {25.4656293564, 87.2306936803, 282.788179562}, 1e-4},
-    {"cam16 white", tagXyz, {0.95047001, 1.0, 1.08883001}, tagCam16,
-     {100.0, 2.86903520368, 209.491959474}, 1e-4},
-    {"cam16-ucs green", tagXyz, {0.35762064, 0.7152, 0.11916382}, tagCam16Ucs,
-     {86.7111529491, -37.4768937687, 29.1330805271}, 1e-4},
-    {"hct red", tagXyz, {0.41233895, 0.2126, 0.01932141}, tagHct,
-     {27.4082251372, 113.357887394, 53.2328817858}, 1e-4},
-    {"hct grey", tagXyz, {0.1753379499, 0.1844749945, 0.2008619101}, tagHct,
-     {209.493959054, 1.81560100420, 50.0344387925}, 1e-4},
+    {"cam16 red",
+     tagXyz,
+     {0.41233895, 0.2126, 0.01932141},
+     tagCam16,
+     {46.4451854552, 113.357887394, 27.4082251372},
+     1e-4},
+    {"cam16 blue",
+     tagXyz,
+     {0.18051042, 0.0722, 0.95034478},
+     tagCam16,
+     {25.4656293564, 87.2306936803, 282.788179562},
+     1e-4},
+    {"cam16 white",
+     tagXyz,
+     {0.95047001, 1.0, 1.08883001},
+     tagCam16,
+     {100.0, 2.86903520368, 209.491959474},
+     1e-4},
+    {"cam16-ucs green",
+     tagXyz,
+     {0.35762064, 0.7152, 0.11916382},
+     tagCam16Ucs,
+     {86.7111529491, -37.4768937687, 29.1330805271},
+     1e-4},
+    {"hct red",
+     tagXyz,
+     {0.41233895, 0.2126, 0.01932141},
+     tagHct,
+     {27.4082251372, 113.357887394, 53.2328817858},
+     1e-4},
+    {"hct grey",
+     tagXyz,
+     {0.1753379499, 0.1844749945, 0.2008619101},
+     tagHct,
+     {209.493959054, 1.81560100420, 50.0344387925},
+     1e-4},
     {"hwb to srgb", tagHwb, {0, 0.2, 0.4}, tagSrgb, {0.6, 0.2, 0.2}, 1e-7},
     {"hwb to srgb 2", tagHwb, {90, 0.3, 0.05}, tagSrgb, {0.625, 0.95, 0.3}, 1e-7},
     {"hwb normalised", tagHwb, {0, 0.4, 0.8}, tagSrgb, {1.0 / 3, 1.0 / 3, 1.0 / 3}, 1e-7},
@@ -74,7 +125,8 @@ TEST(ColourVectors, MatchThePublishedValues) {
     ASSERT_TRUE(out.ok()) << v.what << ": " << out.error().message;
     for (int i = 0; i < 3; ++i) {
       const double scale = std::max(1.0, std::fabs(v.expected[i]));
-      EXPECT_NEAR(out.value().c[i], v.expected[i], v.tolerance * scale) << v.what << " [" << i << "]";
+      EXPECT_NEAR(out.value().c[i], v.expected[i], v.tolerance * scale)
+          << v.what << " [" << i << "]";
     }
     EXPECT_EQ(out.value().space, v.to);
   }
@@ -96,9 +148,9 @@ TEST(ColourVectors, ViewingConditionsAndHctSolver) {
   };
   // The solver rounds to bytes: requests in the gamut come back exactly, others on its surface.
   const Solve solves[] = {{282.788, 87.230, 90, 0xE0E0FF}, {120, 200, 50, 0x6D7F00},
-                          {120, 60, 50, 0x6D7F00},       {250, 50, 40, 0x00629D},
-                          {30, 100, 70, 0xFF8A73},       {77, 0, 50, 0x777777},
-                          {10, 40, 0, 0x000000},         {10, 40, 100, 0xFFFFFF}};
+                          {120, 60, 50, 0x6D7F00},         {250, 50, 40, 0x00629D},
+                          {30, 100, 70, 0xFF8A73},         {77, 0, 50, 0x777777},
+                          {10, 40, 0, 0x000000},           {10, 40, 100, 0xFFFFFF}};
   for (const Solve& s : solves) {
     const std::array<int, 3> rgb = solveToInt(s.h, s.c, s.t);
     EXPECT_EQ(rgb[0] << 16 | rgb[1] << 8 | rgb[2], s.rgb) << s.h << " " << s.c << " " << s.t;
@@ -132,7 +184,8 @@ TEST(ColourRoundTrip, EverySpaceBackToSrgb) {
           ASSERT_TRUE(there.ok()) << d->name << " " << there.error().message;
           Result<Color> back = to(there.value(), tagSrgb);
           ASSERT_TRUE(back.ok()) << d->name;
-          for (int i = 0; i < 3; ++i) worst = std::max<double>(worst, std::fabs(back.value().c[i] - source.c[i]));
+          for (int i = 0; i < 3; ++i)
+            worst = std::max<double>(worst, std::fabs(back.value().c[i] - source.c[i]));
         }
       }
     }
@@ -166,7 +219,8 @@ TEST(ColourErrors, ReturnedNotRaised) {
     (void)cases[0].result.value();
     FAIL();
   } catch (const std::logic_error& e) {
-    EXPECT_STREQ(e.what(), "field 'value' is not accessible for type 'Result' using 'kind = rkErr'");
+    EXPECT_STREQ(e.what(),
+                 "field 'value' is not accessible for type 'Result' using 'kind = rkErr'");
   }
   EXPECT_EQ(spaceTagText(7), "SpaceTag(7)");
   // HCT far beyond the gamut lands on its surface, never on NaN.
@@ -184,10 +238,11 @@ TEST(ColourMatrices, InverseAndRegistry) {
   const Mat3 identity = mul3(m, inverse3(m).value());
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(identity[r][c], r == c ? 1.0 : 0.0, 1e-12);
-  EXPECT_EQ(makeRgbDescriptor("flat", 200, famRgbLinear, kD65, tkLinear, 1, singular).error().message,
-            "RGB primaries matrix must be invertible");
+  EXPECT_EQ(
+      makeRgbDescriptor("flat", 200, famRgbLinear, kD65, tkLinear, 1, singular).error().message,
+      "RGB primaries matrix must be invertible");
 
-  EXPECT_FALSE(registerSpace(makeAnalyticDescriptor("oklab", 201, famOklab, {})));  // name taken
+  EXPECT_FALSE(registerSpace(makeAnalyticDescriptor("oklab", 201, famOklab, {})));   // name taken
   EXPECT_FALSE(registerSpace(makeAnalyticDescriptor("other", tagLab, famLab, {})));  // tag taken
   EXPECT_TRUE(registerSpace(makeAnalyticDescriptor("test-space", 202, famXyz, {})));
   sealSpaces();

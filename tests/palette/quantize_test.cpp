@@ -1,5 +1,7 @@
 // The quantisers against their literal transcriptions, known answers, the order of the
 // checks, and reproducibility from a seed.
+#include "palette/quantize.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,7 +11,6 @@
 
 #include "color/convert.h"
 #include "palette/oracle.h"
-#include "palette/quantize.h"
 
 using namespace orvel;
 using color::ColorImage;
@@ -39,9 +40,11 @@ bool sameBytes(const Palette& a, const Palette& b) {
   if (a.colors.size() != b.colors.size() || a.seed != b.seed || a.tag != b.tag) return false;
   for (std::size_t i = 0; i < a.colors.size(); ++i) {
     for (int k = 0; k < 3; ++k) {
-      if (std::bit_cast<uint32_t>(a.colors[i].c[k]) != std::bit_cast<uint32_t>(b.colors[i].c[k])) return false;
+      if (std::bit_cast<uint32_t>(a.colors[i].c[k]) != std::bit_cast<uint32_t>(b.colors[i].c[k]))
+        return false;
     }
-    if (a.colors[i].alpha != b.colors[i].alpha || a.colors[i].space != b.colors[i].space) return false;
+    if (a.colors[i].alpha != b.colors[i].alpha || a.colors[i].space != b.colors[i].space)
+      return false;
   }
   return true;
 }
@@ -59,7 +62,8 @@ ColorImage literalWorkImage(const image::Image& im, color::SpaceTag space) {
 TEST(Quantizers, EqualTheirLiteralTranscriptions) {
   const color::SpaceTag spaces[] = {color::tagOklab, color::tagLab, color::tagSrgb, color::tagHsv};
   for (uint32_t seed = 1; seed <= 24; ++seed) {
-    const image::Image im = randomImage(seed, 7 + seed % 23, 5 + seed % 17, seed % 3 ? image::csRgb : image::csRgba);
+    const image::Image im =
+        randomImage(seed, 7 + seed % 23, 5 + seed % 17, seed % 3 ? image::csRgb : image::csRgba);
     const color::SpaceTag space = spaces[seed % 4];
     const ColorImage slow = literalWorkImage(im, space);
     QuantizeOpts o;
@@ -125,7 +129,9 @@ TEST(Quantizers, KnownAnswers) {
   // Octree never collapses below n: five colours from a many-coloured image.
   const image::Image photo = randomImage(99, 64, 48);
   for (int64_t n : {1, 3, 5, 7}) {
-    EXPECT_EQ(palette::extractPalette(photo, n, "octree", color::tagOklab, {}).value().colors.size(), size_t(n));
+    EXPECT_EQ(
+        palette::extractPalette(photo, n, "octree", color::tagOklab, {}).value().colors.size(),
+        size_t(n));
   }
 }
 
@@ -137,7 +143,8 @@ TEST(Quantizers, ReproducibleFromTheSeed) {
     b.seed = 43;
     const Palette first = palette::extractPalette(im, 6, algo, color::tagOklab, a).value();
     EXPECT_TRUE(sameBytes(first, palette::extractPalette(im, 6, algo, color::tagOklab, a).value()));
-    EXPECT_FALSE(sameBytes(first, palette::extractPalette(im, 6, algo, color::tagOklab, b).value())) << algo;
+    EXPECT_FALSE(sameBytes(first, palette::extractPalette(im, 6, algo, color::tagOklab, b).value()))
+        << algo;
     EXPECT_EQ(first.seed, 42u);
   }
 }

@@ -24,7 +24,8 @@ namespace orvel_cli {
 
 namespace {
 
-constexpr const char* kAlgorithms[] = {"wu", "kmeans", "kmeansPP", "medianCut", "octree", "neuquant"};
+constexpr const char* kAlgorithms[] = {"wu",        "kmeans", "kmeansPP",
+                                       "medianCut", "octree", "neuquant"};
 constexpr const char* kAlgorithmList = "wu, kmeans, kmeansPP, medianCut, octree, neuquant";
 constexpr int kSwatchSide = 64;
 constexpr int kMaxColours = 256;
@@ -64,7 +65,8 @@ bool parsePaletteOptions(int argc, char** argv, PaletteOptions& o) {
     int64_t number = 0;
     if (arg == "-n" && hasValue) {
       if (!parseInteger(argv[++i], 1, kMaxColours, number)) {
-        std::fprintf(stderr, "orvel palette: -n takes a count from 1 to %d, not '%s'\n", kMaxColours, argv[i]);
+        std::fprintf(stderr, "orvel palette: -n takes a count from 1 to %d, not '%s'\n",
+                     kMaxColours, argv[i]);
         return false;
       }
       o.count = static_cast<int32_t>(number);
@@ -72,7 +74,8 @@ bool parsePaletteOptions(int argc, char** argv, PaletteOptions& o) {
       o.algorithm = argv[++i];
       if (std::none_of(std::begin(kAlgorithms), std::end(kAlgorithms),
                        [&](const char* name) { return o.algorithm == std::string_view(name); })) {
-        std::fprintf(stderr, "orvel palette: unknown algorithm '%s' (valid: %s)\n", o.algorithm, kAlgorithmList);
+        std::fprintf(stderr, "orvel palette: unknown algorithm '%s' (valid: %s)\n", o.algorithm,
+                     kAlgorithmList);
         return false;
       }
     } else if (arg == "--space" && hasValue) {
@@ -117,8 +120,10 @@ struct Swatch {
 
 // The colour as 8-bit sRGB, clipped to the gamut.
 void toSrgbBytes(const ov_color& c, uint8_t out[3]) {
-  const orvel::color::Color work{{c.c0, c.c1, c.c2}, 1.0f, static_cast<orvel::color::SpaceTag>(c.space)};
-  const orvel::color::Result<orvel::color::Color> srgb = orvel::color::to(work, orvel::color::tagSrgb);
+  const orvel::color::Color work{
+      {c.c0, c.c1, c.c2}, 1.0f, static_cast<orvel::color::SpaceTag>(c.space)};
+  const orvel::color::Result<orvel::color::Color> srgb =
+      orvel::color::to(work, orvel::color::tagSrgb);
   for (int k = 0; k < 3; ++k) {
     const double v = srgb.ok() ? srgb.value().c[k] : 0.0;
     out[k] = static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
@@ -154,7 +159,8 @@ bool writeSwatches(const std::vector<Swatch>& swatches, const char* path) {
   std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * kSwatchSide * 3);
   for (int y = 0; y < kSwatchSide; ++y) {
     for (int x = 0; x < width; ++x) {
-      std::memcpy(&pixels[(static_cast<std::size_t>(y) * width + x) * 3], swatches[x / kSwatchSide].rgb, 3);
+      std::memcpy(&pixels[(static_cast<std::size_t>(y) * width + x) * 3],
+                  swatches[x / kSwatchSide].rgb, 3);
     }
   }
   ov_image* strip = nullptr;
@@ -168,7 +174,8 @@ bool writeSwatches(const std::vector<Swatch>& swatches, const char* path) {
   if (status == 0) {
     std::FILE* file = std::fopen(path, "wb");
     if (file != nullptr) {
-      written = std::fwrite(png, 1, static_cast<std::size_t>(length), file) == static_cast<std::size_t>(length);
+      written = std::fwrite(png, 1, static_cast<std::size_t>(length), file) ==
+                static_cast<std::size_t>(length);
       written = std::fclose(file) == 0 && written;
     }
   }
@@ -190,18 +197,21 @@ int runPalette(int argc, char** argv) {
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
 
   ov_image* image = nullptr;
-  ov_status status = ov_image_decode_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), 0, &image);
+  ov_status status =
+      ov_image_decode_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), 0, &image);
   if (status != 0) {
-    std::fprintf(stderr, "orvel palette: cannot decode '%s': %s\n", o.input, ov_image_strerror(status));
+    std::fprintf(stderr, "orvel palette: cannot decode '%s': %s\n", o.input,
+                 ov_image_strerror(status));
     return kUsageError;
   }
   ov_quantize_opts opts = {o.seed, 20, 0, 0, 0};
   ov_palette* palette = nullptr;
-  status = ov_image_extract_palette(image, o.count, o.algorithm, orvel::color::spaceByName(o.space)->tag,
-                                    &opts, &palette);
+  status = ov_image_extract_palette(image, o.count, o.algorithm,
+                                    orvel::color::spaceByName(o.space)->tag, &opts, &palette);
   ov_image_free(image);
   if (status != 0) {
-    std::fprintf(stderr, "orvel palette: no palette for '%s': %s\n", o.input, ov_image_strerror(status));
+    std::fprintf(stderr, "orvel palette: no palette for '%s': %s\n", o.input,
+                 ov_image_strerror(status));
     return kUsageError;
   }
   std::vector<Swatch> swatches(static_cast<std::size_t>(ov_palette_len(palette)));

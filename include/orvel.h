@@ -255,7 +255,7 @@ typedef struct ov_color {
 
 /* Options of an extraction; pass NULL for the defaults (seed 0, max_iterations 20, the rest
  * 0). max_iterations bounds the k-means iterations and sets the training passes of
- * "neuquant" (below 2 means one pass); weighted (non-zero) refines the k-means centroids with
+ * "neuquant" (below 2 means one pass; its time grows with pixels x passes x n); weighted (non-zero) refines the k-means centroids with
  * each pixel weighted by its OKLab chroma plus one. parallel and threads are accepted; all
  * work runs on the calling thread. */
 typedef struct ov_quantize_opts {

@@ -198,7 +198,6 @@ void reportQuality() {
 void registerBenchmarks() {
   for (std::size_t p = 0; p < photos().size(); ++p) {
     const Photo* photo = &photos()[p];
-    const int iterations = p == 0 ? 5 : 1;
     for (const char* algorithm : kAlgorithms) {
       const std::string task = "palette16/" + photo->name + "/" + algorithm;
       benchmark::RegisterBenchmark((task + "/orvel").c_str(),
@@ -206,9 +205,7 @@ void registerBenchmarks() {
                                      for (auto _ : s)
                                        benchmark::DoNotOptimize(orvelPalette(*photo, algorithm));
                                    })
-          ->Unit(benchmark::kMillisecond)
-          ->UseRealTime()
-          ->Iterations(iterations);
+          ->Unit(benchmark::kMillisecond);
       for (int speed : {4, 10}) {
         if (std::string(algorithm) == "wu" && speed == 4) continue;  // Wu's goal is set at speed 10
         benchmark::RegisterBenchmark(
@@ -216,9 +213,7 @@ void registerBenchmarks() {
             [photo, speed](benchmark::State& s) {
               for (auto _ : s) benchmark::DoNotOptimize(liqPalette(*photo, speed));
             })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Iterations(iterations);
+            ->Unit(benchmark::kMillisecond);
       }
     }
   }

@@ -19,15 +19,14 @@ color::Result<Palette> neuquant(const color::ColorImage& image, int64_t n, const
                                  std::to_string(image.pixels.size()) + ")",
                              "neuquant");
   }
-  const DistinctIndex index(image);
-  const auto& colours = index.colours();
-  const auto& of = index.of();
-  const uint64_t count = of.size();
+  // Each step reads one random pixel: straight from the image, one memory access.
+  const std::vector<color::Color>& pixels = image.pixels;
+  const uint64_t count = pixels.size();
   SplitMix64 rng = quantizerRng(o.seed);
 
   std::vector<std::array<double, 3>> neurons(static_cast<std::size_t>(n));
   for (auto& neuron : neurons) {
-    const auto& c = colours[of[rng.next() % count]];
+    const auto& c = pixels[rng.next() % count].c;
     neuron = {c[0], c[1], c[2]};
   }
 
@@ -47,7 +46,7 @@ color::Result<Palette> neuquant(const color::ColorImage& image, int64_t n, const
     // move and they would end as one colour. Such rings shrink to the winner alone.
     if (radius < 1) radius = n < 4 ? 0 : 1;
 
-    const auto& p = colours[of[rng.next() % count]];
+    const auto& p = pixels[rng.next() % count].c;
     const double p0 = p[0], p1 = p[1], p2 = p[2];
     int64_t best = 0;
     double bestDist = std::numeric_limits<double>::infinity();

@@ -201,8 +201,10 @@ void registerDeflate(const std::string& task, SampleOf get) {
   benchmark::RegisterBenchmark((task + "/orvel").c_str(),
                                [get](benchmark::State& s) { deflateOrvel(s, get()); });
   for (int level : {1, 6}) {
-    benchmark::RegisterBenchmark((task + "/zlib_level" + std::to_string(level)).c_str(),
-                                 [get, level](benchmark::State& s) { deflateZlib(s, get(), level); });
+    const std::string name = task + "/zlib_level" + std::to_string(level);
+    benchmark::RegisterBenchmark(name.c_str(), [get, level](benchmark::State& s) {
+      deflateZlib(s, get(), level);
+    });
   }
 }
 

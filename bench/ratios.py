@@ -18,6 +18,8 @@ def read_times(paths):
             if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
                 continue
             name = bench.get("run_name") or bench.get("name", "")
+            # Benchmarks timed by hand (UseManualTime) carry this suffix.
+            name = name.removesuffix("/manual_time")
             task, _, impl = name.rpartition("/")
             if task:
                 times.setdefault(task, {})[impl] = float(bench["real_time"])

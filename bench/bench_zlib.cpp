@@ -4,16 +4,20 @@
 // - deflate: the same photographs unfiltered (filter byte 0, as our PNG writer stores rows),
 //   against zlib at levels 1 and 6.
 // Every task is named "<task>/<implementation>"; bench/ratios.py turns them into ratios. The
-// machines these run on are shared, so each iteration is timed by the thread's CPU clock
-// (reported as the real time): wall time would also measure the neighbours.
+// machines these run on are shared, so the implementations of a task run in alternation and
+// each reports its fastest run by the thread's CPU clock (as the real time): wall time, and
+// runs of one implementation after the other, would also measure the neighbours.
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
+#include <time.h>
 #include <zlib.h>
 
-#include <time.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,9 +86,7 @@ Bytes adaptiveFiltered(const Bytes& pixels, int width, int height, int channels)
 // Two photographs, one after the other, as rows behind a filter byte each.
 Bytes photoRows(bool filtered) {
   Bytes rows;
-  const struct {
-    int width, height, channels;
-  } shots[] = {{1600, 1000, 3}, {2048, 1536, 4}};
+  const struct { int width, height, channels; } shots[] = {{1600, 1000, 3}, {2048, 1536, 4}};
   uint32_t seed = 1;
   for (const auto& shot : shots) {
     const Bytes pixels = sample::photoPixels(shot.width, shot.height, shot.channels, seed++);
@@ -137,99 +139,101 @@ double threadSeconds() {
   return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-// Runs `work` once per iteration, timed by the thread's CPU clock.
-template <typename Work>
-void timeIterations(benchmark::State& state, Work work) {
-  for (auto _ : state) {
-    const double start = threadSeconds();
-    work();
-    state.SetIterationTime(threadSeconds() - start);
+// The implementations of one task, run in alternation for a number of rounds, each keeping
+// its fastest time by the thread's CPU clock. Other work on a shared machine then weighs on
+// all of them alike, where back-to-back runs of one and then the other would each meet
+// different neighbours.
+class Alternation {
+ public:
+  explicit Alternation(size_t bytes) : bytes_(bytes) {}
+
+  void add(const std::string& name, std::function<void()> work) {
+    names_.push_back(name);
+    work_.push_back(std::move(work));
   }
-}
 
-void countBytes(benchmark::State& state, const Sample& s) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.plain.size()));
-}
+  double fastest(const std::string& name) {
+    if (fastest_.empty()) run();
+    return fastest_[name];
+  }
 
-// Into a buffer of the exact size, as a PNG decoder inflates.
-void inflateOrvel(benchmark::State& state, const Sample& s) {
-  Bytes out(s.plain.size());
-  timeIterations(state, [&] {
-    benchmark::DoNotOptimize(orvel::deflate::zlibInflateInto(s.stream, out));
-    benchmark::ClobberMemory();
-  });
-  countBytes(state, s);
-}
+  size_t bytes() const { return bytes_; }
 
-void inflateZlib(benchmark::State& state, const Sample& s) {
-  Bytes out(s.plain.size());
-  timeIterations(state, [&] {
-    uLongf size = out.size();
-    benchmark::DoNotOptimize(uncompress(out.data(), &size, s.stream.data(), s.stream.size()));
-    benchmark::ClobberMemory();
-  });
-  countBytes(state, s);
-}
+ private:
+  static constexpr int kRounds = 7;
 
-void inflateLibdeflate(benchmark::State& state, const Sample& s) {
-  Bytes out(s.plain.size());
-  libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-  timeIterations(state, [&] {
-    size_t size = 0;
-    benchmark::DoNotOptimize(libdeflate_zlib_decompress(d, s.stream.data(), s.stream.size(),
-                                                        out.data(), out.size(), &size));
-    benchmark::ClobberMemory();
-  });
-  libdeflate_free_decompressor(d);
-  countBytes(state, s);
-}
+  void run() {
+    for (int round = 0; round < kRounds; ++round) {
+      for (size_t k = 0; k < work_.size(); ++k) {
+        const double start = threadSeconds();
+        work_[k]();
+        const double seconds = threadSeconds() - start;
+        auto [at, fresh] = fastest_.emplace(names_[k], seconds);
+        if (!fresh) at->second = std::min(at->second, seconds);
+      }
+    }
+  }
 
-void deflateOrvel(benchmark::State& state, const Sample& s) {
-  size_t size = 0;
-  timeIterations(state, [&] {
-    Bytes out = orvel::deflate::zlibDeflate(s.plain);
-    size = out.size();
-    benchmark::DoNotOptimize(out.data());
-  });
-  countBytes(state, s);
-  state.counters["out_bytes"] = static_cast<double>(size);
-}
+  size_t bytes_;
+  std::vector<std::string> names_;
+  std::vector<std::function<void()>> work_;
+  std::map<std::string, double> fastest_;
+};
 
-void deflateZlib(benchmark::State& state, const Sample& s, int level) {
-  size_t size = 0;
-  timeIterations(state, [&] {
-    Bytes out = zlibLevel(s.plain, level);
-    size = out.size();
-    benchmark::DoNotOptimize(out.data());
-  });
-  countBytes(state, s);
-  state.counters["out_bytes"] = static_cast<double>(size);
+// Each implementation is one benchmark reporting its fastest alternated time.
+void registerTask(const std::string& task, const std::shared_ptr<Alternation>& alternation,
+                  const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    benchmark::RegisterBenchmark(
+        (task + "/" + name).c_str(),
+        [alternation, name](benchmark::State& state) {
+          for (auto _ : state) {
+            state.SetIterationTime(alternation->fastest(name));
+          }
+          state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * alternation->bytes()));
+        })
+        ->UseManualTime()
+        ->Iterations(1);
+  }
 }
 
 using SampleOf = const Sample& (*)();
 
+// Into a buffer of the exact size, as a PNG decoder inflates.
 void registerInflate(const std::string& task, SampleOf get) {
-  benchmark::RegisterBenchmark((task + "/orvel").c_str(),
-                               [get](benchmark::State& s) { inflateOrvel(s, get()); })
-      ->UseManualTime();
-  benchmark::RegisterBenchmark((task + "/zlib").c_str(),
-                               [get](benchmark::State& s) { inflateZlib(s, get()); })
-      ->UseManualTime();
-  benchmark::RegisterBenchmark((task + "/libdeflate").c_str(),
-                               [get](benchmark::State& s) { inflateLibdeflate(s, get()); })
-      ->UseManualTime();
+  const Sample& s = get();
+  auto alternation = std::make_shared<Alternation>(s.plain.size());
+  auto out = std::make_shared<Bytes>(s.plain.size());
+  alternation->add("orvel", [&s, out] {
+    benchmark::DoNotOptimize(orvel::deflate::zlibInflateInto(s.stream, *out));
+    benchmark::ClobberMemory();
+  });
+  alternation->add("zlib", [&s, out] {
+    uLongf size = out->size();
+    benchmark::DoNotOptimize(uncompress(out->data(), &size, s.stream.data(), s.stream.size()));
+    benchmark::ClobberMemory();
+  });
+  std::shared_ptr<libdeflate_decompressor> d(libdeflate_alloc_decompressor(),
+                                             libdeflate_free_decompressor);
+  alternation->add("libdeflate", [&s, out, d] {
+    size_t size = 0;
+    benchmark::DoNotOptimize(libdeflate_zlib_decompress(d.get(), s.stream.data(), s.stream.size(),
+                                                        out->data(), out->size(), &size));
+    benchmark::ClobberMemory();
+  });
+  registerTask(task, alternation, {"orvel", "zlib", "libdeflate"});
 }
 
 void registerDeflate(const std::string& task, SampleOf get) {
-  benchmark::RegisterBenchmark((task + "/orvel").c_str(),
-                               [get](benchmark::State& s) { deflateOrvel(s, get()); })
-      ->UseManualTime();
+  const Sample& s = get();
+  auto alternation = std::make_shared<Alternation>(s.plain.size());
+  alternation->add("orvel",
+                   [&s] { benchmark::DoNotOptimize(orvel::deflate::zlibDeflate(s.plain).data()); });
   for (int level : {1, 6}) {
-    const std::string name = task + "/zlib_level" + std::to_string(level);
-    benchmark::RegisterBenchmark(name.c_str(), [get, level](benchmark::State& s) {
-      deflateZlib(s, get(), level);
-    })->UseManualTime();
+    alternation->add("zlib_level" + std::to_string(level),
+                     [&s, level] { benchmark::DoNotOptimize(zlibLevel(s.plain, level).data()); });
   }
+  registerTask(task, alternation, {"orvel", "zlib_level1", "zlib_level6"});
 }
 
 void printSizes() {
@@ -239,8 +243,7 @@ void printSizes() {
               photo.plain.size(), ours, zlibLevel(photo.plain, 1).size(),
               zlibLevel(photo.plain, 6).size());
   std::printf("filtered photos %zu bytes: zlib level 1 %zu, level 6 %zu\n",
-              photoLevel1().plain.size(), photoLevel1().stream.size(),
-              photoLevel6().stream.size());
+              photoLevel1().plain.size(), photoLevel1().stream.size(), photoLevel6().stream.size());
 }
 
 }  // namespace

@@ -4,15 +4,8 @@ import re
 import sys
 
 
-# Which result of a benchmark counts, best first: the fastest of its repetitions where it
-# records one (the least disturbed by other work on the machine), else the median, else a
-# single run.
-PREFERENCE = {"min": 0, "median": 1, None: 2}
-
-
 def read_times(paths):
     times = {}
-    ranks = {}
     for path in paths:
         try:
             with open(path) as f:
@@ -23,15 +16,13 @@ def read_times(paths):
         for bench in benchmarks:
             if bench.get("error_occurred") or "real_time" not in bench:
                 continue
-            kind = bench.get("aggregate_name") if bench.get("run_type") == "aggregate" else None
-            if kind not in PREFERENCE:
+            if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
                 continue
             name = bench.get("run_name") or bench.get("name", "")
-            # Benchmarks timed by hand or repeated by their own setting carry these suffixes.
+            # Benchmarks that set their own iterations or time carry these suffixes.
             name = re.sub(r"(/iterations:\d+)?(/repeats:\d+)?(/manual_time)?$", "", name)
             task, _, impl = name.rpartition("/")
-            if task and PREFERENCE[kind] <= ranks.get((task, impl), 3):
-                ranks[(task, impl)] = PREFERENCE[kind]
+            if task:
                 times.setdefault(task, {})[impl] = float(bench["real_time"])
     return times
 

@@ -22,6 +22,22 @@ struct InflateResult {
 InflateResult inflateWithConsumed(std::span<const uint8_t> input, int64_t start, int64_t outputCap,
                                   int64_t budget);
 
+struct InflateIntoResult {
+  int64_t produced = 0;  // bytes written at the start of the caller's buffer
+  int64_t consumed = 0;
+};
+
+// The same decoding into the caller's buffer, whose size is the output cap: the same bytes,
+// the same failures (a stream holding more than out.size() bytes exceeds the cap). Only the
+// produced bytes are written, nothing beyond them, not even zeros; on failure the buffer
+// holds whatever was decoded before it.
+InflateIntoResult inflateIntoWithConsumed(std::span<const uint8_t> input, int64_t start,
+                                          std::span<uint8_t> out, int64_t budget);
+
+// Where the processor offers BMI2 the decoder's inner loop uses it; this picks the portable
+// loop instead, so that tests can prove both give the same answers.
+void choosePortableInflateLoop(bool portable);
+
 // Compresses the bytes into one final fixed-Huffman block with greedy hash-chain matching.
 // Inputs of 2^31 bytes or more are a caller defect (std::length_error).
 std::vector<uint8_t> compress(std::span<const uint8_t> input);

@@ -47,11 +47,15 @@ inline constexpr std::array<uint8_t, kMaxDistanceSymbols> fixedDistanceLengths()
   return lengths;
 }
 
-// Reverses the low `length` bits: Huffman codes are defined MSB first but travel LSB first.
+// Reverses the low `length` bits (at most 16): Huffman codes are defined MSB first but
+// travel LSB first. Swaps of halves, quarters, nibbles, pairs and bits reverse 16 bits.
 inline constexpr uint32_t reverseBits(uint32_t code, int length) {
-  uint32_t reversed = 0;
-  for (int i = 0; i < length; ++i) reversed |= ((code >> i) & 1) << (length - 1 - i);
-  return reversed;
+  uint32_t x = code & 0xFFFF;
+  x = (x & 0x00FF) << 8 | (x >> 8 & 0x00FF);
+  x = (x & 0x0F0F) << 4 | (x >> 4 & 0x0F0F);
+  x = (x & 0x3333) << 2 | (x >> 2 & 0x3333);
+  x = (x & 0x5555) << 1 | (x >> 1 & 0x5555);
+  return x >> (16 - length);
 }
 
 }  // namespace orvel::deflate

@@ -4,6 +4,7 @@
 // per byte, cap before budget) near the ends. Both give the same bytes and the same
 // failures, since the fast loop only commits symbols that cannot fail.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -17,10 +18,11 @@ constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 // Bits one fast iteration may take: a literal/length code with its extra bits, then a
 // distance code with its extra bits. A refill leaves at least 56.
 constexpr int kMaxBitsPerMatch = 15 + 5 + 15 + 13;
-// Output slack of the fast loop: two literals and a whole match, plus the overrun of
-// 16-byte copies. Input slack: two whole-word refills per iteration.
-constexpr int64_t kFastOutputRoom = 2 + kMaxMatch + 16;
-constexpr int64_t kFastInputRoom = 16;
+constexpr int kMaxDistanceBits = 15 + 13;
+// Output room of the fast loop: two literal pairs and a whole match. Input slack: three
+// whole-word refills per pass, each reading 8 bytes and moving on by at most 7.
+constexpr int64_t kFastOutputRoom = 4 + kMaxMatch;
+constexpr int64_t kFastInputRoom = 24;
 // Budget kept back from the fast loop's window: the bits of refills past the input limit
 // and of the bits already held, the output past the output limit, with room to spare.
 constexpr int64_t kFastBudgetMargin = 1024;
@@ -48,19 +50,38 @@ struct Tables {
 
 class Inflater {
  public:
+  // Into a vector of its own that grows as output arrives, up to `cap` bytes.
   Inflater(std::span<const uint8_t> input, int64_t start, int64_t cap, int64_t budget)
       : input_(input), position_(start), cap_(std::max<int64_t>(cap, 0)), budget_(budget) {
     const int64_t guess = std::max<int64_t>(kInitialOutput, 4 * (inputSize() - start));
-    output_.resize(static_cast<size_t>(std::min(cap_, guess)));
+    grown_.resize(static_cast<size_t>(std::min(cap_, guess)));
+    outBase_ = grown_.data();
+    capacity_ = static_cast<int64_t>(grown_.size());
   }
 
-  InflateResult run();
+  // Into the caller's buffer, whose size is the cap. Only produced bytes are ever written,
+  // so pages the stream never reaches stay untouched.
+  Inflater(std::span<const uint8_t> input, int64_t start, std::span<uint8_t> out, int64_t budget)
+      : input_(input),
+        position_(start),
+        outBase_(out.data()),
+        capacity_(static_cast<int64_t>(out.size())),
+        fixedOutput_(true),
+        cap_(capacity_),
+        budget_(budget) {}
+
+  void run();
+  int64_t produced() const { return outSize_; }
+  // Bytes whose bits were used: the buffer may hold whole bytes read ahead.
+  int64_t consumed() const { return position_ - bitCount_ / 8; }
+  std::vector<uint8_t> takeOutput() {
+    grown_.resize(static_cast<size_t>(outSize_));
+    return std::move(grown_);
+  }
 
  private:
   int64_t inputSize() const { return static_cast<int64_t>(input_.size()); }
-  int64_t capacity() const { return static_cast<int64_t>(output_.size()); }
-  // Bytes whose bits were used: the buffer may hold whole bytes read ahead.
-  int64_t consumed() const { return position_ - bitCount_ / 8; }
+  int64_t capacity() const { return capacity_; }
 
   void spend(int64_t units);
   void fillByte();
@@ -83,8 +104,11 @@ class Inflater {
   int64_t position_;   // next input byte not yet in the bit buffer
   uint64_t bits_ = 0;  // LSB first; bits above bitCount_ are the true following bits or 0
   int bitCount_ = 0;
-  std::vector<uint8_t> output_;  // sized to its capacity; outSize_ bytes are produced
+  std::vector<uint8_t> grown_;  // the output when the inflater owns it
+  uint8_t* outBase_ = nullptr;  // capacity_ bytes, of which outSize_ are produced
+  int64_t capacity_ = 0;
   int64_t outSize_ = 0;
+  bool fixedOutput_ = false;  // the caller's buffer: it never grows
   int64_t cap_;
   int64_t budget_;
   // Tables of the current dynamic block.
@@ -114,8 +138,15 @@ uint32_t Inflater::readBits(int count) {
   return value;
 }
 
-// Loads whole bytes while they fit; unused ones are given back by consumed().
+// Loads whole bytes while they fit, a word at once where the input allows; unused ones are
+// given back by consumed().
 void Inflater::refillAhead() {
+  if (inputSize() - position_ >= 8) {
+    bits_ |= loadLe64(input_.data() + position_) << bitCount_;
+    position_ += (63 - bitCount_) >> 3;
+    bitCount_ |= 56;
+    return;
+  }
   while (bitCount_ <= 48 && position_ < inputSize()) {
     bits_ |= uint64_t{input_[position_++]} << bitCount_;
     bitCount_ += 8;
@@ -131,13 +162,13 @@ uint32_t Inflater::decodeSlow(const uint32_t* table, int rootBits, const Canonic
   if (bitCount_ < kMaxCodeLength) return decodeCanonical(code, kind);
   uint32_t entry = table[bits_ & lowBits(rootBits)];
   if (entry & kEntrySubtable) {
-    entry = table[entryValue(entry) + ((bits_ >> rootBits) & lowBits(entryLength(entry)))];
+    entry = table[entryValue(entry) + ((bits_ >> rootBits) & lowBits(entryBits(entry)))];
   }
   if (entry & kEntryInvalid) {
     readBits(kMaxCodeLength);  // bit-by-bit decoding gives up after 15 bits
     fail(zekCorrupt, "deflate: invalid Huffman code");
   }
-  readBits(static_cast<int>(entryLength(entry)));
+  readBits(static_cast<int>(entryCodeLength(entry)));  // a pair gives its first literal only
   return entry;
 }
 
@@ -148,7 +179,7 @@ uint32_t Inflater::decodeCanonical(const CanonicalCode& code, TreeKind kind) {
   for (int length = 1; length <= kMaxCodeLength; ++length) {
     value |= static_cast<int>(readBits(1));
     const int count = code.count[length];
-    if (value - count < first) return symbolEntry(code.symbols[index + value - first], kind);
+    if (value - count < first) return codeEntry(code.symbols[index + value - first], kind, length);
     index += count;
     first = (first + count) << 1;
     value <<= 1;
@@ -156,10 +187,13 @@ uint32_t Inflater::decodeCanonical(const CanonicalCode& code, TreeKind kind) {
   fail(zekCorrupt, "deflate: invalid Huffman code");
 }
 
+// Callers check the cap first, so a fixed buffer always has the room.
 void Inflater::makeRoom(int64_t bytes) {
-  if (outSize_ + bytes <= capacity()) return;
+  if (outSize_ + bytes <= capacity() || fixedOutput_) return;
   const int64_t wanted = std::max(outSize_ + bytes, 2 * capacity());
-  output_.resize(static_cast<size_t>(std::min(cap_, wanted)));
+  grown_.resize(static_cast<size_t>(std::min(cap_, wanted)));
+  outBase_ = grown_.data();
+  capacity_ = static_cast<int64_t>(grown_.size());
 }
 
 void Inflater::storedBlock() {
@@ -175,7 +209,7 @@ void Inflater::storedBlock() {
   if (cap_ - outSize_ < length) fail(zekLimit, "deflate: output exceeds the size cap");
   spend(length);
   makeRoom(length);
-  std::copy_n(input_.begin() + position_, length, output_.begin() + outSize_);
+  std::copy_n(input_.begin() + position_, length, outBase_ + outSize_);
   position_ += length;
   outSize_ += length;
 }
@@ -232,7 +266,7 @@ void Inflater::dynamicBlock() {
 
 void Inflater::copyMatch(int64_t length, int64_t distance) {
   makeRoom(length);
-  uint8_t* out = output_.data() + outSize_;
+  uint8_t* out = outBase_ + outSize_;
   for (int64_t i = 0; i < length; ++i) out[i] = out[i - distance];  // overlaps repeat bytes
   outSize_ += length;
 }
@@ -245,7 +279,7 @@ bool Inflater::careful(const Tables& tables) {
     if (outSize_ >= cap_) fail(zekLimit, "deflate: output exceeds the size cap");
     spend(1);
     makeRoom(1);
-    output_[outSize_++] = static_cast<uint8_t>(entryValue(symbol));
+    outBase_[outSize_++] = static_cast<uint8_t>(entryValue(symbol));
     return false;
   }
   if (symbol & kEntryEnd) return true;
@@ -269,8 +303,8 @@ bool Inflater::prepareFast(int64_t& inputEnd, int64_t& outputEnd) {
   inputEnd = inputSize() - kFastInputRoom;
   outputEnd = capacity() - kFastOutputRoom;
   if (budget_ != kUnlimited) {
-    // Spending is at most 8 per byte loaded (the window plus 14 beyond) plus the bits
-    // held, plus one per byte written (the window plus 260 beyond).
+    // Spending is at most 8 per byte loaded (the window plus 21 beyond) plus the bits
+    // held, plus one per byte written (the window plus 262 beyond).
     const int64_t spare = budget_ - bitCount_ - kFastBudgetMargin;
     if (spare <= 0) return false;
     inputEnd = std::min(inputEnd, position_ + spare / 16);
@@ -279,127 +313,241 @@ bool Inflater::prepareFast(int64_t& inputEnd, int64_t& outputEnd) {
   return position_ < inputEnd && outSize_ < outputEnd;
 }
 
-// Looks up the entry for the low bits, following a subtable link.
-inline uint32_t lookup(const uint32_t* table, int rootBits, uint64_t bits) {
-  uint32_t entry = table[bits & lowBits(rootBits)];
-  if (entry & kEntrySubtable) {
-    entry = table[entryValue(entry) + ((bits >> rootBits) & lowBits(entryLength(entry)))];
-  }
-  return entry;
+// The entry a subtable link leads to for these bits.
+inline uint32_t subEntry(const uint32_t* table, int rootBits, uint32_t link, uint64_t bits) {
+  return table[entryValue(link) + ((bits >> rootBits) & lowBits(entryBits(link)))];
 }
 
-// Copies a match inside the output; the caller leaves 16 bytes of slack past its end.
-inline void copyFast(uint8_t* out, uint32_t length, uint32_t distance) {
+template <size_t N>
+inline void copyBlock(uint8_t* to, const uint8_t* from) {
+  std::memcpy(to, from, N);
+}
+
+template <typename T>
+inline T loadAs(const uint8_t* from) {
+  T value;
+  std::memcpy(&value, from, sizeof value);
+  return value;
+}
+
+template <typename T>
+inline void storeAs(uint8_t* to, T value) {
+  std::memcpy(to, &value, sizeof value);
+}
+
+// A short match whose source lies wholly before it (1 to 15 bytes, distance at least the
+// length), without a branch on the length: pieces of 8, 4, 2 and 1 bytes, one per bit of
+// the length, each stored in place or, when its bit is clear, into `spare`.
+inline void copyShort(uint8_t* out, const uint8_t* from, uint32_t length, uint8_t* spare) {
+  const uint32_t at4 = length & 8;
+  const uint32_t at2 = length & 12;
+  const uint32_t at1 = length & 14;
+  storeAs(length & 8 ? out : spare, loadAs<uint64_t>(from));
+  storeAs(length & 4 ? out + at4 : spare, loadAs<uint32_t>(from + at4));
+  storeAs(length & 2 ? out + at2 : spare, loadAs<uint16_t>(from + at2));
+  *(length & 1 ? out + at1 : spare) = from[at1];
+}
+
+// Copies a match inside the output, writing exactly `length` (3 to 258) bytes: the caller's
+// buffer may be committed lazily, so nothing past the match is touched. A last block that
+// ends at the match's end may overlap the one before; it rewrites the same bytes.
+inline void copyExact(uint8_t* out, uint32_t length, uint32_t distance, uint8_t* spare) {
   const uint8_t* from = out - distance;
-  uint8_t* const end = out + length;
-  if (distance >= 16) {
-    do {
-      std::memcpy(out, from, 16);
-      out += 16;
-      from += 16;
-    } while (out < end);
+  if (length < 16 && distance >= length) {
+    copyShort(out, from, length, spare);
+  } else if (distance >= 16) {
+    for (uint32_t i = 0; i + 16 < length; i += 16) copyBlock<16>(out + i, from + i);
+    copyBlock<16>(out + length - 16, from + length - 16);
+  } else if (distance >= 8) {
+    for (uint32_t i = 0; i + 8 < length; i += 8) copyBlock<8>(out + i, from + i);
+    copyBlock<8>(out + length - 8, from + length - 8);
   } else if (distance == 1) {
     std::memset(out, out[-1], length);
-  } else if (distance >= 8) {
-    do {
-      std::memcpy(out, from, 8);
-      out += 8;
-      from += 8;
-    } while (out < end);
   } else {
-    // Distances 2 to 7: the output repeats with period `distance`, hence also with the
-    // first multiple of it that reaches 8; bytes from that far back can go 8 at a time
-    // once the first few have been written singly.
+    // Short distances: the output repeats with period `distance`, hence also with the first
+    // multiple of it that reaches 8; once that far is written, 8 bytes go at a time.
     const uint32_t period = distance * ((8 + distance - 1) / distance);
     const uint32_t single = std::min(length, period - distance);
-    for (uint32_t i = 0; i < single; ++i) out[i] = from[i];
-    for (uint32_t i = single; i < length; i += 8) std::memcpy(out + i, out + i - period, 8);
+    uint32_t i = 0;
+    for (; i < single; ++i) out[i] = from[i];
+    for (; i + 8 <= length; i += 8) copyBlock<8>(out + i, out + i - period);
+    for (; i < length; ++i) out[i] = out[i - distance];
   }
 }
+
+// What the fast loop works on: the tables, the input and output windows it may run in, and
+// the bit buffer. The bit count keeps its true value in its low 6 bits only: the loop
+// subtracts whole entries from it, whose bits above the sixth do not matter there.
+struct FastState {
+  const uint32_t* literals;
+  const uint32_t* distances;
+  const uint8_t* in;
+  const uint8_t* inLimit;
+  uint8_t* outBase;
+  uint8_t* out;
+  uint8_t* outLimit;
+  uint64_t bits;
+  uint32_t count;
+};
+
+// The fast loop. Each pass starts with at least 56 bits held and the entry for them looked
+// up; it decodes up to three literal entries (a pair is two literals) or, after at most
+// two, one match, and ends by refilling and looking up the next entry, so that the lookup
+// overlaps the copy. Anything that could fail (an invalid or bad code, a distance too far
+// back) puts the bits back to the start of its symbol and leaves it to the careful loop.
+// Returns true at the end of the block. Inlined into one plain and one BMI2 variant.
+[[gnu::always_inline]] inline bool fastLoop(FastState& state) {
+  const uint32_t* const literals = state.literals;
+  const uint32_t* const distances = state.distances;
+  const uint8_t* in = state.in;
+  const uint8_t* const inLimit = state.inLimit;
+  uint8_t* const outBase = state.outBase;
+  uint8_t* out = state.out;
+  uint8_t* const outLimit = state.outLimit;
+  uint64_t bits = state.bits;
+  uint32_t count = state.count;
+  constexpr uint64_t kLiteralMask = lowBits(kLiteralRootBits);
+  constexpr uint64_t kDistanceMask = lowBits(kDistanceRootBits);
+  alignas(8) uint8_t spare[8];  // where the pieces of a short copy go when not needed
+  bool ended = false;
+  // Whole-word refill: afterwards at least 56 bits are held; the next bytes sit above them,
+  // so an entry looked up before a refill stays valid after it.
+  auto refill = [&] {
+    bits |= loadLe64(in) << (count & 63);
+    in += 7 - ((count >> 3) & 7);
+    count |= 56;
+  };
+  auto consume = [&](uint32_t entry) {
+    bits >>= (entry & 63);
+    count -= entry;
+  };
+  // One literal or a pair, written exactly: the second byte first, then the first over it
+  // when there is no second.
+  auto put = [&](uint32_t entry) {
+    const uint32_t pair = (entry >> 6) & 1;
+    out[pair] = static_cast<uint8_t>(entry >> 24);
+    out[0] = static_cast<uint8_t>(entry >> 16);
+    out += 1 + pair;
+  };
+  refill();
+  uint32_t entry = literals[bits & kLiteralMask];
+  do {
+    if (entry & kEntryLiteral) {
+      // Root literals take at most 11 bits: three of them and the next lookup fit in 56.
+      consume(entry);
+      put(entry);
+      entry = literals[bits & kLiteralMask];
+      if (entry & kEntryLiteral) {
+        consume(entry);
+        put(entry);
+        entry = literals[bits & kLiteralMask];
+        if (entry & kEntryLiteral) {
+          consume(entry);
+          put(entry);
+          entry = literals[bits & kLiteralMask];
+          refill();
+          continue;
+        }
+      }
+      refill();  // a match needs up to 48 bits
+    }
+    const uint64_t savedBits = bits;
+    const uint32_t savedCount = count;
+    const uint8_t* const savedIn = in;
+    if (entry & kEntryExceptional) {
+      if (entry & kEntrySubtable) entry = subEntry(literals, kLiteralRootBits, entry, bits);
+      if (entry & kEntryLiteral) {  // a long literal
+        consume(entry);
+        put(entry);
+        refill();
+        entry = literals[bits & kLiteralMask];
+        continue;
+      }
+      if (entry & kEntryEnd) {
+        consume(entry);
+        ended = true;
+        break;
+      }
+      if (entry & (kEntryInvalid | kEntryBad)) break;
+    }
+    // Lengths and distances carry no flags in bits 12-13, so `entry >> 8` shifted by the
+    // machine's 6-bit count is the code length.
+    consume(entry);
+    const uint32_t length =
+        entryValue(entry) +
+        static_cast<uint32_t>((savedBits & lowBits(entry & 31)) >> ((entry >> 8) & 63));
+    // Enough bits for the longest distance and the next lookup after it, so that the lookup
+    // need not wait for a refill: rarely short after a length.
+    if ((count & 63) < kMaxDistanceBits + kLiteralRootBits) refill();
+    uint32_t code = distances[bits & kDistanceMask];
+    if (code & kEntryExceptional) {
+      if (code & kEntrySubtable) code = subEntry(distances, kDistanceRootBits, code, bits);
+      if (code & (kEntryInvalid | kEntryBad)) {
+        bits = savedBits;
+        count = savedCount;
+        in = savedIn;
+        break;
+      }
+    }
+    const uint64_t distanceBits = bits;
+    consume(code);
+    const uint32_t distance =
+        entryValue(code) +
+        static_cast<uint32_t>((distanceBits & lowBits(code & 31)) >> ((code >> 8) & 63));
+    if (distance > static_cast<uint64_t>(out - outBase)) {
+      bits = savedBits;
+      count = savedCount;
+      in = savedIn;
+      break;
+    }
+    entry = literals[bits & kLiteralMask];
+    refill();
+    copyExact(out, length, distance, spare);
+    out += length;
+  } while (in < inLimit && out < outLimit);
+  static_assert(kMaxBitsPerMatch <= 56 && 3 * kLiteralRootBits + kLiteralRootBits <= 56);
+  state.in = in;
+  state.out = out;
+  state.bits = bits;
+  state.count = count & 63;
+  return ended;
+}
+
+bool fastLoopPlain(FastState& state) { return fastLoop(state); }
+
+std::atomic<bool> portableLoopChosen{false};
+
+#if defined(__x86_64__)
+[[gnu::target("bmi,bmi2")]] bool fastLoopBmi2(FastState& state) { return fastLoop(state); }
+
+bool runFastLoop(FastState& state) {
+  static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+  const bool portable = portableLoopChosen.load(std::memory_order_relaxed);
+  return bmi2 && !portable ? fastLoopBmi2(state) : fastLoopPlain(state);
+}
+#else
+bool runFastLoop(FastState& state) { return fastLoopPlain(state); }
+#endif
 
 bool Inflater::fast(const Tables& tables) {
   int64_t inputEnd = 0;
   int64_t outputEnd = 0;
   if (!prepareFast(inputEnd, outputEnd)) return false;
-  const uint8_t* const inBase = input_.data();
-  const uint8_t* in = inBase + position_;
-  const uint8_t* const inLimit = inBase + inputEnd;
-  uint8_t* const outBase = output_.data();
-  uint8_t* out = outBase + outSize_;
-  uint8_t* const outLimit = outBase + outputEnd;
-  uint64_t bits = bits_;
-  int count = bitCount_;
-  const int64_t spentBefore = 8 * position_ - count + outSize_;
-  // Whole-word refill: afterwards at least 56 bits are held; the next bytes sit above them,
-  // so an entry looked up before a refill stays valid after it.
-  auto refill = [&] {
-    bits |= loadLe64(in) << count;
-    in += (63 - count) >> 3;
-    count |= 56;
-  };
-  // Entries keep bit 5 clear, so `entry & 63` is the length: the shift instruction
-  // masks its count that way already.
-  auto consume = [&](uint32_t entry) {
-    bits >>= (entry & 63);
-    count -= static_cast<int>(entry & 63);
-  };
-  bool ended = false;
-  while (in < inLimit && out < outLimit) {
-    refill();
-    uint64_t savedBits = bits;
-    int savedCount = count;
-    uint32_t entry = lookup(tables.literal, kLiteralRootBits, bits);
-    if (entry & kEntryLiteral) {
-      // Up to three literals per refill: 3 x 15 bits fit in the 56 held.
-      consume(entry);
-      *out++ = static_cast<uint8_t>(entryValue(entry));
-      entry = lookup(tables.literal, kLiteralRootBits, bits);
-      if (entry & kEntryLiteral) {
-        consume(entry);
-        *out++ = static_cast<uint8_t>(entryValue(entry));
-        entry = lookup(tables.literal, kLiteralRootBits, bits);
-        if (entry & kEntryLiteral) {
-          consume(entry);
-          *out++ = static_cast<uint8_t>(entryValue(entry));
-          continue;
-        }
-      }
-      refill();  // a match needs up to 48 bits
-      savedBits = bits;
-      savedCount = count;
-    }
-    if (entry & (kEntryInvalid | kEntryBad)) break;
-    consume(entry);
-    if (entry & kEntryEnd) {
-      ended = true;
-      break;
-    }
-    const uint32_t length =
-        entryValue(entry) + static_cast<uint32_t>(bits & lowBits(entryExtra(entry)));
-    consume(entryExtra(entry));
-    const uint32_t code = lookup(tables.distance, kDistanceRootBits, bits);
-    if (code & (kEntryInvalid | kEntryBad)) {
-      bits = savedBits;
-      count = savedCount;
-      break;
-    }
-    consume(code);
-    const uint32_t distance =
-        entryValue(code) + static_cast<uint32_t>(bits & lowBits(entryExtra(code)));
-    consume(entryExtra(code));
-    if (distance > static_cast<uint64_t>(out - outBase)) {
-      bits = savedBits;
-      count = savedCount;
-      break;
-    }
-    copyFast(out, length, distance);
-    out += length;
-  }
-  static_assert(kMaxBitsPerMatch <= 56 && 3 * kMaxCodeLength <= 56);
-  bits_ = bits;
-  bitCount_ = count;
-  position_ = in - inBase;
-  outSize_ = out - outBase;
+  const int64_t spentBefore = 8 * position_ - bitCount_ + outSize_;
+  FastState state{tables.literal,
+                  tables.distance,
+                  input_.data() + position_,
+                  input_.data() + inputEnd,
+                  outBase_,
+                  outBase_ + outSize_,
+                  outBase_ + outputEnd,
+                  bits_,
+                  static_cast<uint32_t>(bitCount_)};
+  const bool ended = runFastLoop(state);
+  bits_ = state.bits;
+  bitCount_ = static_cast<int>(state.count);
+  position_ = state.in - input_.data();
+  outSize_ = state.out - outBase_;
   if (budget_ != kUnlimited) budget_ -= 8 * position_ - bitCount_ + outSize_ - spentBefore;
   return ended;
 }
@@ -411,7 +559,7 @@ void Inflater::huffmanBlock(const Tables& tables) {
   }
 }
 
-InflateResult Inflater::run() {
+void Inflater::run() {
   bool final = false;
   while (!final) {
     final = readBits(1) != 0;
@@ -427,8 +575,6 @@ InflateResult Inflater::run() {
       fail(zekCorrupt, "deflate: reserved BTYPE 3");
     }
   }
-  output_.resize(static_cast<size_t>(outSize_));
-  return {std::move(output_), consumed()};
 }
 
 }  // namespace
@@ -438,7 +584,22 @@ InflateResult inflateWithConsumed(std::span<const uint8_t> input, int64_t start,
   if (start < 0) throw std::out_of_range("deflate: negative start offset");
   Inflater inflater(input, std::min<int64_t>(start, static_cast<int64_t>(input.size())), outputCap,
                     budget);
-  return inflater.run();
+  inflater.run();
+  const int64_t consumed = inflater.consumed();
+  return {inflater.takeOutput(), consumed};
+}
+
+void choosePortableInflateLoop(bool portable) {
+  portableLoopChosen.store(portable, std::memory_order_relaxed);
+}
+
+InflateIntoResult inflateIntoWithConsumed(std::span<const uint8_t> input, int64_t start,
+                                          std::span<uint8_t> out, int64_t budget) {
+  if (start < 0) throw std::out_of_range("deflate: negative start offset");
+  Inflater inflater(input, std::min<int64_t>(start, static_cast<int64_t>(input.size())), out,
+                    budget);
+  inflater.run();
+  return {inflater.produced(), inflater.consumed()};
 }
 
 }  // namespace orvel::deflate

@@ -22,17 +22,29 @@ void checkHeader(std::span<const uint8_t> input) {
     throw ZepraException(zekUnsupported, "zlib: preset dictionary (FDICT) unsupported");
 }
 
+void checkTrailer(std::span<const uint8_t> input, int64_t consumed,
+                  std::span<const uint8_t> output) {
+  const auto trailer = static_cast<size_t>(consumed);
+  if (input.size() - trailer < 4) throw ZepraException(zekTruncated, "zlib: trailer truncated");
+  if (base::readU32be(input, consumed) != checksum::adler32(output)) {
+    throw ZepraException(zekCorrupt, "zlib: Adler-32 mismatch");
+  }
+}
+
 }  // namespace
 
 std::vector<uint8_t> zlibInflate(std::span<const uint8_t> input, int64_t outputCap) {
   checkHeader(input);
   InflateResult result = inflateWithConsumed(input, 2, outputCap, kUnlimitedBudget);
-  const auto trailer = static_cast<size_t>(result.consumed);
-  if (input.size() - trailer < 4) throw ZepraException(zekTruncated, "zlib: trailer truncated");
-  if (base::readU32be(input, static_cast<int64_t>(trailer)) != checksum::adler32(result.output)) {
-    throw ZepraException(zekCorrupt, "zlib: Adler-32 mismatch");
-  }
+  checkTrailer(input, result.consumed, result.output);
   return std::move(result.output);
+}
+
+int64_t zlibInflateInto(std::span<const uint8_t> input, std::span<uint8_t> out) {
+  checkHeader(input);
+  const InflateIntoResult result = inflateIntoWithConsumed(input, 2, out, kUnlimitedBudget);
+  checkTrailer(input, result.consumed, out.first(static_cast<size_t>(result.produced)));
+  return result.produced;
 }
 
 std::vector<uint8_t> zlibInflateOrEmpty(std::span<const uint8_t> input, int64_t outputCap) {

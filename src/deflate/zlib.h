@@ -14,6 +14,10 @@ namespace orvel::deflate {
 // after the trailer are ignored. Raises ZepraException.
 std::vector<uint8_t> zlibInflate(std::span<const uint8_t> input, int64_t outputCap);
 
+// The same into the caller's buffer, with out.size() as the cap: the same checks in the same
+// order, the same failures. Returns the bytes produced; nothing beyond them is written.
+int64_t zlibInflateInto(std::span<const uint8_t> input, std::span<uint8_t> out);
+
 // The same for text that may simply be skipped when it is bad: a stream that is corrupt,
 // truncated, unsupported or larger than the cap gives an empty result instead of a failure.
 std::vector<uint8_t> zlibInflateOrEmpty(std::span<const uint8_t> input, int64_t outputCap);

@@ -32,4 +32,12 @@ std::vector<uint8_t> zlibInflateAsImageError(std::span<const uint8_t> input, int
   }
 }
 
+int64_t zlibInflateIntoAsImageError(std::span<const uint8_t> input, std::span<uint8_t> out) {
+  try {
+    return deflate::zlibInflateInto(input, out);
+  } catch (const deflate::ZepraException& error) {
+    throw mapError(error);
+  }
+}
+
 }  // namespace orvel::image

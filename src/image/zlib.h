@@ -16,6 +16,10 @@ namespace orvel::image {
 // mapError gives.
 std::vector<uint8_t> zlibInflateAsImageError(std::span<const uint8_t> input, int64_t outputCap);
 
+// The same into the caller's buffer, with out.size() as the cap; returns the bytes produced
+// and writes nothing beyond them.
+int64_t zlibInflateIntoAsImageError(std::span<const uint8_t> input, std::span<uint8_t> out);
+
 // The image half's view of a compression failure: same message, kind mapped. A truncated
 // stream counts as unsupported and a corrupt one as truncated, so the C interface reports 4
 // and 2 for them; an exceeded cap is invalid.

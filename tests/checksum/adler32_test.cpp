@@ -30,14 +30,20 @@ TEST(Adler32, KnownValues) {
 
 TEST(Adler32, MatchesZlibAcrossSizesAndReductionEdges) {
   std::mt19937 rng(3);
-  // Runs of 0xFF push both sums to the modulus fastest; sizes straddle 5552 and 64 KiB.
-  for (size_t size : {1u, 15u, 16u, 17u, 5551u, 5552u, 5553u, 65535u, 65536u, 65537u, 300001u}) {
-    std::vector<uint8_t> ones(size, 0xFF);
-    EXPECT_EQ(adler32(ones), zlibAdler(ones)) << size;
-    std::vector<uint8_t> random(size);
-    for (auto& b : random) b = static_cast<uint8_t>(rng());
-    EXPECT_EQ(adler32(random), zlibAdler(random)) << size;
+  // Runs of 0xFF push both sums to the modulus fastest; sizes straddle 5552 and 64 KiB. The
+  // vector code, where the processor has it, and the portable code both run.
+  for (bool portable : {false, true}) {
+    orvel::checksum::choosePortableAdler32(portable);
+    for (size_t size :
+         {1u, 15u, 16u, 17u, 31u, 32u, 33u, 5551u, 5552u, 5553u, 32768u, 65536u, 65537u, 300001u}) {
+      std::vector<uint8_t> ones(size, 0xFF);
+      EXPECT_EQ(adler32(ones), zlibAdler(ones)) << size;
+      std::vector<uint8_t> random(size);
+      for (auto& b : random) b = static_cast<uint8_t>(rng());
+      EXPECT_EQ(adler32(random), zlibAdler(random)) << size;
+    }
   }
+  orvel::checksum::choosePortableAdler32(false);
 }
 
 TEST(Adler32, UpdatesChainInAnySplit) {

@@ -27,6 +27,29 @@ PY
 }
 
 case "$case_name" in
+  info_convert)
+    printf 'P6\n3 2\n255\n' > "$work/in.ppm"
+    printf '\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12' >> "$work/in.ppm"
+    for ext in png bmp qoi tga pam ppm; do
+      run convert "$work/in.ppm" "$work/out.$ext"; expect_status 0
+      run convert "$work/out.$ext" "$work/back.ppm"; expect_status 0
+      cmp -s "$work/in.ppm" "$work/back.ppm" || fail "$ext round trip changed the pixels"
+    done
+    run info "$work/out.png" "$work/out.tga"; expect_status 0
+    grep -q "png.*3x2.*3 channels.*rgb" "$work/out" || fail "info: $(cat "$work/out")"
+    grep -q "tga.*3x2" "$work/out" || fail "info reads .tga files as TGA"
+    run info --json "$work/out.qoi"; expect_status 0
+    json_check 'doc["format"] == "qoi" and doc["width"] == 3 and doc["layout"] == "rgb"'
+    run convert "$work/in.ppm" "$work/out.xyz"; expect_status 2
+    grep -q "use --format" "$work/err" || fail "unknown extension: $(cat "$work/err")"
+    run convert "$work/in.ppm" "$work/out.xyz" --format bmp; expect_status 0
+    run convert "$work/missing.png" "$work/x.png"; expect_status 2
+    run convert "$work/in.ppm" "$work" --format png; expect_status 2
+    grep -q "cannot write" "$work/err" || fail "directory output: $(cat "$work/err")"
+    printf 'not an image' > "$work/bad.png"
+    run info "$work/bad.png"; expect_status 2
+    grep -q "cannot decode" "$work/err" || fail "bad input: $(cat "$work/err")"
+    ;;
   meta_one)
     run meta "$photo"; expect_status 0
     json_check 'doc["isValid"] is True and doc["tags"]["Make"] == "Canon"'

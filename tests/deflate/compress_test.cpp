@@ -1,10 +1,12 @@
 // The encoder's exact output: hand-worked token sequences (read back by a small fixed-block
-// parser), the framing bytes, and the match-finder's limits.
+// parser), the framing bytes, the match-finder's limits, and byte identity with the literal
+// encoder kept as the oracle over varied inputs.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "deflate/deflate.h"
+#include "deflate/reference_compress.h"
 #include "deflate/zlib.h"
 #include "deflate/sample_data.h"
 #include "deflate/stream_builder.h"
@@ -159,5 +161,74 @@ TEST(Compress, OutputIsFixedAndStable) {
     const Bytes once = compress(data);
     EXPECT_EQ(once, compress(data));
     EXPECT_LE(once.size(), data.size() + data.size() / 8 + 16);
+  }
+}
+
+namespace {
+
+// Bytes i+1 and i+2 from a tiny alphabet (with and without the top bit of the first, which
+// the chains ignore) and byte i varied: crowded chains whose candidates mostly differ in the
+// bytes the chains do not key on.
+Bytes crowdedChains(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out(size);
+  for (size_t i = 0; i < size; ++i) {
+    const uint32_t r = rng();
+    const uint32_t pair = 0x41 + (r & 1) * 0x80 + (r >> 8) % 2;
+    out[i] = static_cast<uint8_t>(i % 3 == 0 ? r % 40 : pair);
+  }
+  return out;
+}
+
+// Random bytes with copies of earlier stretches placed around the window's edge.
+Bytes windowEdges(uint32_t seed) {
+  Bytes out = randomBytes(100000, seed);
+  for (size_t distance : {32766u, 32767u, 32768u, 32769u, 40000u}) {
+    std::copy_n(out.begin() + 1000, 300, out.begin() + 1000 + static_cast<long>(distance));
+  }
+  return out;
+}
+
+Bytes unfilteredPhoto(int width, int height, int channels, uint32_t seed) {
+  const Bytes pixels = photoPixels(width, height, channels, seed);
+  Bytes rows;
+  const size_t stride = static_cast<size_t>(width) * channels;
+  for (int y = 0; y < height; ++y) {
+    rows.push_back(0);
+    rows.insert(rows.end(), pixels.begin() + y * stride, pixels.begin() + (y + 1) * stride);
+  }
+  return rows;
+}
+
+}  // namespace
+
+TEST(Compress, MatchesTheLiteralEncoderByteForByte) {
+  std::vector<Bytes> inputs = {randomBytes(70000, 1), textBytes(200000),
+                               repetitiveBytes(150000, 2), crowdedChains(60000, 3),
+                               crowdedChains(5000, 4), windowEdges(5),
+                               unfilteredPhoto(257, 130, 3, 6), unfilteredPhoto(160, 90, 4, 7),
+                               photoScanlines(300, 150, 8), Bytes(70000, 'x')};
+  // Runs of lengths around one and two whole matches, and matches that reach the end.
+  for (size_t run : {257u, 258u, 259u, 260u, 516u, 517u}) {
+    Bytes data = text("head");
+    data.insert(data.end(), run, 'r');
+    inputs.push_back(data);
+    data.insert(data.end(), data.begin(), data.begin() + 7);
+    inputs.push_back(data);
+  }
+  const Bytes abc = text("abcabcabcabcabcabcabcabc");
+  for (size_t size = 0; size <= abc.size(); ++size) {
+    inputs.push_back(randomBytes(size, static_cast<uint32_t>(size)));
+    inputs.push_back(Bytes(size, 7));
+    inputs.push_back(Bytes(abc.begin(), abc.begin() + static_cast<long>(size)));
+  }
+  for (const Bytes& data : inputs) {
+    ASSERT_EQ(compress(data), reference::compress(data)) << data.size() << " bytes";
+  }
+  // Every prefix of a crowded stretch ends somewhere new.
+  const Bytes crowded = crowdedChains(400, 9);
+  for (size_t size = 0; size <= crowded.size(); ++size) {
+    const std::span<const uint8_t> prefix(crowded.data(), size);
+    ASSERT_EQ(compress(prefix), reference::compress(prefix)) << size;
   }
 }

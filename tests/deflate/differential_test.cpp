@@ -70,6 +70,7 @@ void expectRoundTrip(const Bytes& data, const Bytes& raw, const Bytes& wrapped) 
   ASSERT_EQ(r.output, data);
   EXPECT_EQ(r.consumed, static_cast<int64_t>(raw.size()));
   EXPECT_EQ(zlibInflate(wrapped, static_cast<int64_t>(data.size())), data);
+  EXPECT_TRUE(zlibIntoAgrees(wrapped, static_cast<int64_t>(data.size())));
 }
 
 const int kStrategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
@@ -79,6 +80,7 @@ const int kStrategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE
 TEST(InflateDifferential, EveryLevelStrategyAndWindow) {
   const Bytes data = mixedSample(48 * 1024 / kScale, 3);
   for (int level = 0; level <= 9; ++level) {
+    choosePortableInflateLoop(level % 2 == 1);  // the BMI2 loop, where there is one, and the other
     for (int strategy : kStrategies) {
       for (int windowBits = 8; windowBits <= 15; windowBits += kScale == 1 ? 1 : 7) {
         SCOPED_TRACE("level " + std::to_string(level) + " strategy " + std::to_string(strategy) +
@@ -91,6 +93,7 @@ TEST(InflateDifferential, EveryLevelStrategyAndWindow) {
       }
     }
   }
+  choosePortableInflateLoop(false);
 }
 
 TEST(InflateDifferential, SizesFromNothingToMegabytes) {
@@ -167,6 +170,37 @@ TEST(InflateDifferential, CapsAndBudgetsAcrossAWholeStream) {
     for (int64_t budget = 0; budget < 30000; budget += kScale * 97) {
       ASSERT_TRUE(agreesWithReference(raw, 0, kBig, budget));
     }
+  }
+}
+
+TEST(ZlibInflateInto, MatchesZlibInflateWholeCutDamagedAndAtCapsNearTheSize) {
+  std::mt19937 rng(23);
+  for (int strategy : kStrategies) {
+    for (int level : {0, 1, 6, 9}) {
+      Bytes data = mixedSample(2500, static_cast<uint32_t>(level * 7 + strategy));
+      data.insert(data.end(), data.begin() + 1000, data.begin() + 1037);  // ends with a match
+      const Bytes stream = zlibCompress(data, level, strategy, 15);
+      const auto size = static_cast<int64_t>(data.size());
+      // Bytes after the trailer (a PNG's next chunk) let the fast loop run to the end.
+      Bytes padded = stream;
+      padded.resize(stream.size() + 64, 0xEE);
+      for (int64_t cap = 0; cap <= size + 300; cap += cap < size - 300 ? 97 : 1) {
+        ASSERT_TRUE(zlibIntoAgrees(stream, cap));
+        ASSERT_TRUE(zlibIntoAgrees(padded, cap));
+      }
+      for (size_t keep = 0; keep < stream.size(); keep += kScale) {
+        ASSERT_TRUE(zlibIntoAgrees(Bytes(stream.begin(), stream.begin() + keep), size));
+      }
+      for (int variant = 0; variant < 100 / kScale; ++variant) {
+        Bytes damaged = stream;
+        damaged[rng() % damaged.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        ASSERT_TRUE(zlibIntoAgrees(damaged, rng() % 2 ? size : size + 40));
+      }
+    }
+  }
+  for (const Bytes& header : {Bytes{}, Bytes{0x78}, Bytes{0x79, 0x9C}, Bytes{0x88, 0x1C},
+                              Bytes{0x78, 0x9D}, Bytes{0x78, 0xBB}}) {
+    ASSERT_TRUE(zlibIntoAgrees(header, 10));
   }
 }
 

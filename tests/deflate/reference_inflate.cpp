@@ -65,7 +65,10 @@ Huffman build(const std::vector<int>& lengths, Tree tree) {
     if (length < 15) left *= 2;
   }
   if (codes == 0 && tree != treeDistance) throw Failure{kCorrupt, "deflate: empty Huffman tree"};
-  if (left != 0 && !(tree != treeCodeLength && codes == 1)) {
+  // One code alone, or (for distances, in a block of literals only) no code at all.
+  const bool lone = tree != treeCodeLength && codes == 1;
+  const bool noDistances = tree == treeDistance && codes == 0;
+  if (left != 0 && !lone && !noDistances) {
     throw Failure{kCorrupt, "deflate: incomplete Huffman tree"};
   }
   for (int length = 1; length <= 15; ++length) {

@@ -19,10 +19,21 @@ struct Failure {
   ImageErrorKind kind = iekNone;
 };
 
+// The failure of both doors, which must agree: the vector one and the caller's buffer.
 Failure failureOf(const Bytes& stream, int64_t cap = 1 << 20) {
+  Failure into;
+  try {
+    Bytes out(static_cast<size_t>(cap));
+    zlibInflateIntoAsImageError(stream, out);
+    ADD_FAILURE() << "stream decoded into the buffer";
+  } catch (const OrvelException& e) {
+    into = {e.what(), e.kind()};
+  }
   try {
     zlibInflateAsImageError(stream, cap);
   } catch (const OrvelException& e) {
+    EXPECT_EQ(into.message, e.what());
+    EXPECT_EQ(into.kind, e.kind());
     return {e.what(), e.kind()};
   }
   ADD_FAILURE() << "stream decoded";
@@ -93,6 +104,9 @@ TEST(ZlibAdapter, CapIsExactAndMapsToInvalid) {
   const Bytes data(100000, 7);
   const Bytes stream = zlibDeflate(data);
   EXPECT_EQ(zlibInflateAsImageError(stream, 100000).size(), 100000u);
+  Bytes out(100000);
+  EXPECT_EQ(zlibInflateIntoAsImageError(stream, out), 100000);
+  EXPECT_EQ(out, data);
   Failure f = failureOf(stream, 99999);
   EXPECT_EQ(f.message, "deflate: output exceeds the size cap");
   EXPECT_EQ(f.kind, iekInvalid);

@@ -16,6 +16,8 @@ inline constexpr int kUsageError = 2;
 int runMeta(int argc, char** argv);
 int runTags(int argc, char** argv);
 int runGet(int argc, char** argv);
+int runInfo(int argc, char** argv);
+int runConvert(int argc, char** argv);
 
 // True when the path names a file this process can open and read; otherwise prints why on
 // standard error ("orvel: cannot read 'x': No such file or directory") and answers false.

@@ -1,0 +1,74 @@
+#include <array>
+#include <string_view>
+
+#include "base/text.h"
+#include "codec/bmp/bmp.h"
+#include "codec/codec.h"
+#include "codec/heif/heif.h"
+#include "codec/png/png.h"
+#include "codec/pcx/pcx.h"
+#include "codec/pnm/pnm.h"
+#include "codec/qoi/qoi.h"
+#include "codec/tga/tga.h"
+#include "container/riff.h"
+#include "container/tiff.h"
+#include "image/error.h"
+
+namespace orvel::codec {
+namespace {
+
+using base::hasBytesAt;
+using image::Image;
+using image::OrvelException;
+
+bool isPnm(ByteView bytes) {
+  return bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7';
+}
+
+// The PNG decoder checks the whole signature; these four bytes only route to it.
+bool looksLikePng(ByteView bytes) { return bytes.size() >= 8 && hasBytesAt(bytes, 0, "\x89PNG"); }
+
+bool isGif(ByteView bytes) { return hasBytesAt(bytes, 0, "GIF87a") || hasBytesAt(bytes, 0, "GIF89a"); }
+
+bool isPcx(ByteView bytes) {
+  const uint8_t version = base::byteAt(bytes, 1);
+  const uint8_t encoding = base::byteAt(bytes, 2);
+  return bytes.size() >= 3 && bytes[0] == 0x0A &&
+         (version == 0 || (version >= 2 && version <= 5)) && encoding <= 1;
+}
+
+[[noreturn]] void notBuilt(const char* message) {
+  throw OrvelException(image::iekUnsupported, message);
+}
+
+}  // namespace
+
+Image decodeImage(ByteView bytes) {
+  if (bytes.size() < 2) throw OrvelException(image::iekTruncated, "decodeImage: input too short");
+  if (hasBytesAt(bytes, 0, "BM")) return bmp::decodeBmp(bytes);
+  if (hasBytesAt(bytes, 0, "qoif")) return qoi::decodeQoi(bytes);
+  if (isPnm(bytes)) return pnm::decodePnm(bytes);
+  if (looksLikePng(bytes)) return png::decodePng(bytes);
+  if (hasBytesAt(bytes, 0, "\xFF\xD8")) notBuilt("jpeg: decoder not built");
+  if (heif::isHeif(bytes)) return heif::decodeHeif(bytes);
+  if (isGif(bytes)) notBuilt("gif: decoder not built");
+  if (container::isWebp(bytes)) notBuilt("webp: decoder not built");
+  if (container::hasTiffSignature(bytes)) notBuilt("tiff: decoder not built");
+  if (isPcx(bytes)) return pcx::decodePcx(bytes);
+  throw OrvelException(image::iekUnsupported, "decodeImage: unrecognized format");
+}
+
+std::vector<uint8_t> encodeImage(const Image& image, EncodeFormat format, int quality) {
+  (void)quality;
+  switch (format) {
+    case efPng: return png::encodePng(image);
+    case efJpeg: notBuilt("jpeg: encoder not built");
+    case efBmp: return bmp::encodeBmp(image);
+    case efQoi: return qoi::encodeQoi(image);
+    case efPnm: return pnm::encodePnm(image);
+    case efTga: return tga::encodeTga(image);
+  }
+  throw OrvelException(image::iekUnsupported, "ov_image_encode: not an encodable format");
+}
+
+}  // namespace orvel::codec

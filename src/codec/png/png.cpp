@@ -1,0 +1,91 @@
+// The small shared pieces of the PNG codec, and writing a PNG.
+#include "codec/png/png.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "container/png.h"
+#include "deflate/zlib.h"
+#include "image/error.h"
+
+namespace orvel::codec::png {
+namespace {
+
+using image::Image;
+using image::OrvelException;
+
+constexpr std::string_view kSignature{"\x89PNG\r\n\x1A\n", 8};
+constexpr int64_t kDimensionLimit = int64_t{1} << 30;
+// A chunk's length field must stay below 2^31; larger image data goes into several IDATs.
+constexpr std::size_t kLargestChunk = (std::size_t{1} << 31) - 1;
+
+uint8_t colorTypeOf(uint8_t layout) {
+  switch (layout) {
+    case image::csGray: return 0;
+    case image::csRgb: return 2;
+    default: return 6;
+  }
+}
+
+// Every row behind a filter byte of 0: the rows unchanged.
+std::vector<uint8_t> unfilteredRows(const Image& image) {
+  const int64_t stride = image.stride();
+  std::vector<uint8_t> raw;
+  raw.reserve(static_cast<size_t>(image.height * (stride + 1)));
+  for (int64_t y = 0; y < image.height; ++y) {
+    raw.push_back(0);
+    const uint8_t* row = image.pixels.data() + y * stride;
+    raw.insert(raw.end(), row, row + stride);
+  }
+  return raw;
+}
+
+}  // namespace
+
+uint8_t paeth(uint8_t a, uint8_t b, uint8_t c) noexcept {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a);
+  const int pb = std::abs(p - b);
+  const int pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return a;
+  if (pb <= pc) return b;
+  return c;
+}
+
+uint8_t sampleBits(std::span<const uint8_t> row, int64_t index, int depth) noexcept {
+  if (depth == 8) return row[static_cast<size_t>(index)];
+  const int64_t bit = index * depth;
+  const int shift = 8 - depth - static_cast<int>(bit % 8);
+  return static_cast<uint8_t>((row[static_cast<size_t>(bit / 8)] >> shift) & ((1 << depth) - 1));
+}
+
+void writeChunk(std::vector<uint8_t>& output, std::string_view type, base::ByteView data) {
+  base::appendBytes(output, container::makeChunk(type, data));
+}
+
+std::vector<uint8_t> encodePng(const Image& image) {
+  if (image.colorspace != image::csGray && image.colorspace != image::csRgb &&
+      image.colorspace != image::csRgba) {
+    throw OrvelException(image::iekUnsupported, "png: encode needs csGray, csRgb, or csRgba");
+  }
+  if (image.width < 1 || image.width > kDimensionLimit || image.height < 1 ||
+      image.height > kDimensionLimit) {
+    throw OrvelException(image::iekInvalid, "png: bad dimensions");
+  }
+  const std::vector<uint8_t> compressed = deflate::zlibDeflate(unfilteredRows(image));
+  std::vector<uint8_t> out(kSignature.begin(), kSignature.end());
+  out.reserve(compressed.size() + 64);
+  std::vector<uint8_t> header;
+  base::appendU32(header, static_cast<uint32_t>(image.width), true);
+  base::appendU32(header, static_cast<uint32_t>(image.height), true);
+  header.insert(header.end(), {8, colorTypeOf(image.colorspace), 0, 0, 0});
+  writeChunk(out, "IHDR", header);
+  const base::ByteView stream(compressed);
+  for (std::size_t at = 0; at < stream.size(); at += kLargestChunk) {
+    writeChunk(out, "IDAT", stream.subspan(at, std::min(kLargestChunk, stream.size() - at)));
+  }
+  writeChunk(out, "IEND", {});
+  return out;
+}
+
+}  // namespace orvel::codec::png

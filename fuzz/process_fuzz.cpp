@@ -31,7 +31,8 @@ struct Reader {
 
 Image imageFrom(Reader& in, uint8_t layout, int64_t width, int64_t height) {
   Image out = image::newImage(width, height, layout);
-  for (size_t i = 0; i < out.pixels.size(); ++i) out.pixels[i] = static_cast<uint8_t>(in.next() ^ (i * 29));
+  for (size_t i = 0; i < out.pixels.size(); ++i)
+    out.pixels[i] = static_cast<uint8_t>(in.next() ^ (i * 29));
   return out;
 }
 
@@ -40,7 +41,7 @@ void require(bool same) {
 }
 
 void resizeCase(Reader& in, const Image& source) {
-  const int filter = in.next() % 4;  // 3 is refused
+  const int filter = in.next() % 4;                                         // 3 is refused
   const int64_t width = in.next() % 2 ? in.length(300) : in.length(8) - 1;  // sometimes 0
   const int64_t height = in.length(200);
   try {
@@ -96,9 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t width = in.length(64), height = in.length(64);
   const Image source = imageFrom(in, layout, width, height);
   switch (in.next() % 3) {
-    case 0: resizeCase(in, source); break;
-    case 1: geometryCase(in, source); break;
-    default: compositeCase(in, source); break;
+    case 0:
+      resizeCase(in, source);
+      break;
+    case 1:
+      geometryCase(in, source);
+      break;
+    default:
+      compositeCase(in, source);
+      break;
   }
   return 0;
 }

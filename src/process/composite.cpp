@@ -59,16 +59,15 @@ void blendSpan(const uint8_t* from, int64_t channels, int64_t count, uint8_t* to
 
 }  // namespace
 
-void compositeOver(Image& destination, const Image& source, int64_t x, int64_t y,
-                   uint8_t opacity) {
+void compositeOver(Image& destination, const Image& source, int64_t x, int64_t y, uint8_t opacity) {
   if (!isWellFormed(destination) || destination.colorspace != image::csRgba) {
     invalid("compositeOver: destination must be valid RGBA8");
   }
   if (!isWellFormed(source) || source.colorspace > image::csRgba) {
     invalid("compositeOver: source must be valid Gray/RGB/RGBA8");
   }
-  if (opacity == 0 || x >= destination.width || y >= destination.height ||
-      x + source.width <= 0 || y + source.height <= 0) {
+  if (opacity == 0 || x >= destination.width || y >= destination.height || x + source.width <= 0 ||
+      y + source.height <= 0) {
     return;
   }
   const int64_t skipX = std::max<int64_t>(0, -x);
@@ -87,7 +86,8 @@ void compositeOver(Image& destination, const Image& source, int64_t x, int64_t y
   if (source.pixels.data() == destination.pixels.data()) {
     copy.resize(static_cast<size_t>(spanBytes * height));
     for (int64_t i = 0; i < height; ++i) {
-      std::memcpy(copy.data() + i * spanBytes, from + i * fromStride, static_cast<size_t>(spanBytes));
+      std::memcpy(copy.data() + i * spanBytes, from + i * fromStride,
+                  static_cast<size_t>(spanBytes));
     }
     from = copy.data();
     fromStride = spanBytes;

@@ -111,7 +111,8 @@ Image transposed(const Image& source, bool mirrorX, bool mirrorY) {
 template <int kChannels>
 void reversePixels(const uint8_t* from, uint8_t* to, int64_t count) {
   const uint8_t* last = from + (count - 1) * kChannels;
-  for (int64_t x = 0; x < count; ++x) std::memcpy(to + x * kChannels, last - x * kChannels, kChannels);
+  for (int64_t x = 0; x < count; ++x)
+    std::memcpy(to + x * kChannels, last - x * kChannels, kChannels);
 }
 
 // Four-byte pixels four at a time, their order reversed in a register.
@@ -165,11 +166,16 @@ RotateOp rotateOpFromCint(uint32_t code) {
 Image rotate(const Image& source, RotateOp op) {
   requireWellFormed(source, "rotate: malformed source image");
   switch (op) {
-    case roClockwise90: return transposed(source, false, true);
-    case roHalfTurn: return rowsMoved(source, true, true);
-    case roCounterClockwise90: return transposed(source, true, false);
-    case roMirrorLeftRight: return rowsMoved(source, true, false);
-    case roMirrorTopBottom: return rowsMoved(source, false, true);
+    case roClockwise90:
+      return transposed(source, false, true);
+    case roHalfTurn:
+      return rowsMoved(source, true, true);
+    case roCounterClockwise90:
+      return transposed(source, true, false);
+    case roMirrorLeftRight:
+      return rowsMoved(source, true, false);
+    case roMirrorTopBottom:
+      return rowsMoved(source, false, true);
   }
   invalid("ov_image: bad rotate op");
 }
@@ -181,18 +187,24 @@ Image applyExifOrientation(const Image& source, int64_t orientation) {
     case 1:
       requireWellFormed(source, "rotate: malformed source image");
       return source;
-    case 2: return rotate(source, roMirrorLeftRight);
-    case 3: return rotate(source, roHalfTurn);
-    case 4: return rotate(source, roMirrorTopBottom);
+    case 2:
+      return rotate(source, roMirrorLeftRight);
+    case 3:
+      return rotate(source, roHalfTurn);
+    case 4:
+      return rotate(source, roMirrorTopBottom);
     case 5:
       requireWellFormed(source, "rotate: malformed source image");
       return transposed(source, false, false);
-    case 6: return rotate(source, roClockwise90);
+    case 6:
+      return rotate(source, roClockwise90);
     case 7:
       requireWellFormed(source, "rotate: malformed source image");
       return transposed(source, true, true);
-    case 8: return rotate(source, roCounterClockwise90);
-    default: invalid("EXIF orientation must be between 1 and 8");
+    case 8:
+      return rotate(source, roCounterClockwise90);
+    default:
+      invalid("EXIF orientation must be between 1 and 8");
   }
 }
 
@@ -204,7 +216,8 @@ Image crop(const Image& source, int64_t x, int64_t y, int64_t width, int64_t hei
   if (__builtin_add_overflow(x, width, &right) || __builtin_add_overflow(y, height, &bottom)) {
     throw std::overflow_error("crop: rectangle position overflows");
   }
-  if (right > source.width || bottom > source.height) invalid("crop: rectangle overruns the source");
+  if (right > source.width || bottom > source.height)
+    invalid("crop: rectangle overruns the source");
   Image out = image::newImageForOverwrite(width, height, source.colorspace);
   const int64_t rowBytes = out.stride();
   const uint8_t* from = source.pixels.data() + y * source.stride() + x * source.channels;

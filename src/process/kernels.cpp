@@ -9,9 +9,11 @@ namespace orvel::process {
 namespace {
 
 namespace sse2 {
+// clang-format off: the vector type comes first
 #include "process/vec4.inc"
 #include "process/resize_kernels.inc"
 #include "process/composite_kernels.inc"
+// clang-format on
 }  // namespace sse2
 
 // The same loops again with every function targeting AVX2.
@@ -22,9 +24,11 @@ namespace sse2 {
 #pragma GCC target("avx2")
 #endif
 namespace avx2 {
+// clang-format off: the vector type comes first
 #include "process/vec8.inc"
 #include "process/resize_kernels.inc"
 #include "process/composite_kernels.inc"
+// clang-format on
 }  // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop

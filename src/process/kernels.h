@@ -30,10 +30,10 @@ struct ResizeKernels {
   void (*horizontalRgba)(const float* row, const HorizontalView& plan, float* out);
   // Sums `taps` intermediate rows with their weights and writes count bytes; rows are padded
   // to a multiple of 32 floats.
-  void (*verticalPlain)(const float* const* rows, const float* weights, int64_t taps,
-                        int64_t count, uint8_t* out);
-  void (*verticalRgba)(const float* const* rows, const float* weights, int64_t taps,
-                       int64_t count, uint8_t* out);
+  void (*verticalPlain)(const float* const* rows, const float* weights, int64_t taps, int64_t count,
+                        uint8_t* out);
+  void (*verticalRgba)(const float* const* rows, const float* weights, int64_t taps, int64_t count,
+                       uint8_t* out);
 };
 
 // The blend of one row of `count` pixels: source pixels as R, G, B, A bytes (A 255 for

@@ -180,7 +180,7 @@ Image resizeFiltered(const Image& source, int64_t width, int64_t height, Filter 
   const ResizeKernels& kernels = resizeKernels();
   const int64_t channels = source.channels;
   const bool rgba = source.colorspace == image::csRgba;
-  auto horizontal = rgba ? kernels.horizontalRgba
+  auto horizontal = rgba            ? kernels.horizontalRgba
                     : channels == 1 ? kernels.horizontal1
                     : channels == 3 ? kernels.horizontal3
                                     : kernels.horizontal4;

@@ -52,7 +52,8 @@ WeightTable boxWeights(int64_t sourceLength, int64_t outputLength) {
     float sum = 0;
     for (auto k = static_cast<size_t>(first); k < table.weight.size(); ++k) sum += table.weight[k];
     if (sum > 0) {
-      for (auto k = static_cast<size_t>(first); k < table.weight.size(); ++k) table.weight[k] /= sum;
+      for (auto k = static_cast<size_t>(first); k < table.weight.size(); ++k)
+        table.weight[k] /= sum;
     } else {
       // Rounding left the cell empty: the nearest source sample by index stands in.
       table.index.resize(static_cast<size_t>(first));
@@ -66,9 +67,12 @@ WeightTable boxWeights(int64_t sourceLength, int64_t outputLength) {
 
 WeightTable buildWeights(Filter filter, int64_t sourceLength, int64_t outputLength) {
   switch (filter) {
-    case rfNearest: return WeightTable{};
-    case rfBox: return boxWeights(sourceLength, outputLength);
-    default: return bilinearWeights(sourceLength, outputLength);
+    case rfNearest:
+      return WeightTable{};
+    case rfBox:
+      return boxWeights(sourceLength, outputLength);
+    default:
+      return bilinearWeights(sourceLength, outputLength);
   }
 }
 

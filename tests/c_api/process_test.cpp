@@ -40,27 +40,34 @@ TEST(ProcessFunctions, StatusesAndOut) {
     int32_t width = 0, height = 0;
   } cases[] = {
       {"resize", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, 7, 2, o); }, 0, 2, 7},
-      {"resize w 0", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 0, 7, 2, o); }, 2, 0, 0},
-      {"resize h -1", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, -1, 1, o); }, 2, 0, 0},
-      {"filter 3", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, 2, 3, o); }, 2, 0, 0},
-      {"filter -1", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, 2, -1, o); }, 2, 0, 0},
+      {"resize w 0", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 0, 7, 2, o); }, 2, 0,
+       0},
+      {"resize h -1", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, -1, 1, o); }, 2,
+       0, 0},
+      {"filter 3", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, 2, 3, o); }, 2, 0,
+       0},
+      {"filter -1", [](ov_image* h, ov_image** o) { return ov_image_resize(h, 2, 2, -1, o); }, 2, 0,
+       0},
       {"too large",
        [](ov_image* h, ov_image** o) { return ov_image_resize(h, 40000, 40000, 0, o); }, 2, 0, 0},
       {"rotate", [](ov_image* h, ov_image** o) { return ov_image_rotate(h, 0, o); }, 0, 3, 5},
       {"rotate 5", [](ov_image* h, ov_image** o) { return ov_image_rotate(h, 5, o); }, 2, 0, 0},
       {"rotate -1", [](ov_image* h, ov_image** o) { return ov_image_rotate(h, -1, o); }, 2, 0, 0},
-      {"orient 6", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 6, o); },
-       0, 3, 5},
-      {"orient 1", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 1, o); },
-       0, 5, 3},
-      {"orient 0", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 0, o); },
-       2, 0, 0},
-      {"orient 9", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 9, o); },
-       2, 0, 0},
+      {"orient 6", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 6, o); }, 0,
+       3, 5},
+      {"orient 1", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 1, o); }, 0,
+       5, 3},
+      {"orient 0", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 0, o); }, 2,
+       0, 0},
+      {"orient 9", [](ov_image* h, ov_image** o) { return ov_image_apply_orientation(h, 9, o); }, 2,
+       0, 0},
       {"crop", [](ov_image* h, ov_image** o) { return ov_image_crop(h, 1, 1, 4, 2, o); }, 0, 4, 2},
-      {"crop over", [](ov_image* h, ov_image** o) { return ov_image_crop(h, 5, 0, 1, 1, o); }, 2, 0, 0},
-      {"crop 0", [](ov_image* h, ov_image** o) { return ov_image_crop(h, 0, 0, 0, 1, o); }, 2, 0, 0},
-      {"crop -1", [](ov_image* h, ov_image** o) { return ov_image_crop(h, -1, 0, 1, 1, o); }, 2, 0, 0},
+      {"crop over", [](ov_image* h, ov_image** o) { return ov_image_crop(h, 5, 0, 1, 1, o); }, 2, 0,
+       0},
+      {"crop 0", [](ov_image* h, ov_image** o) { return ov_image_crop(h, 0, 0, 0, 1, o); }, 2, 0,
+       0},
+      {"crop -1", [](ov_image* h, ov_image** o) { return ov_image_crop(h, -1, 0, 1, 1, o); }, 2, 0,
+       0},
   };
   const Bytes before = bytesOf(rgb);
   for (const auto& c : cases) {
@@ -95,7 +102,8 @@ TEST(ProcessFunctions, CompositeStatuses) {
   EXPECT_EQ(ov_image_composite_over(rgba, cmyk, 0, 0, 255), 2);
   ASSERT_EQ(ov_image_composite_over(rgba, gray, 3, 3, 255), 0);
   const Bytes after = bytesOf(rgba);
-  EXPECT_EQ((Bytes(after.end() - 4, after.end())), (Bytes{graySource[0], graySource[0], graySource[0], 255}));
+  EXPECT_EQ((Bytes(after.end() - 4, after.end())),
+            (Bytes{graySource[0], graySource[0], graySource[0], 255}));
   EXPECT_EQ(bytesOf(gray), graySource);
   EXPECT_EQ(ov_image_composite_over(rgba, rgba, 1, 0, 200), 0);
   EXPECT_EQ(filterFromCint(2), 2);

@@ -1,6 +1,8 @@
 // Rotations, orientations, crops and compositing against the literal transcriptions, over
 // random sizes, layouts and positions, with the SSE2 and the AVX2 loops; then the documented
 // edge cases.
+#include "process/geometry.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,7 +10,6 @@
 
 #include "image/error.h"
 #include "process/composite.h"
-#include "process/geometry.h"
 #include "process/kernels.h"
 #include "process/reference.h"
 
@@ -23,7 +24,9 @@ Image randomImage(std::mt19937& rng, int64_t width, int64_t height, uint8_t layo
   for (size_t i = 0; i < out.pixels.size(); ++i) {
     const uint32_t r = rng();
     const bool alpha = layout == image::csRgba && i % 4 == 3;
-    out.pixels[i] = static_cast<uint8_t>(alpha && r % 4 == 0 ? 0 : alpha && r % 4 == 1 ? 255 : r >> 8);
+    out.pixels[i] = static_cast<uint8_t>(alpha && r % 4 == 0   ? 0
+                                         : alpha && r % 4 == 1 ? 255
+                                                               : r >> 8);
   }
   return out;
 }
@@ -64,7 +67,8 @@ TEST(Geometry, MatchesTheTranscription) {
     const Image cut = process::crop(source, x, y, w, h);
     for (int64_t i = 0; i < h * w * source.channels; ++i) {
       const int64_t row = i / (w * source.channels), column = i % (w * source.channels);
-      ASSERT_EQ(cut.pixels[i], source.pixels[(y + row) * source.stride() + x * source.channels + column])
+      ASSERT_EQ(cut.pixels[i],
+                source.pixels[(y + row) * source.stride() + x * source.channels + column])
           << what;
     }
   }
@@ -83,8 +87,10 @@ TEST_P(CompositeKernels, MatchesTheTranscription) {
     Image destination = randomImage(rng, randomLength(rng), randomLength(rng), image::csRgba);
     const auto layout = static_cast<uint8_t>(round % 3);
     const bool self = round % 10 == 9;
-    const Image source = self ? destination : randomImage(rng, randomLength(rng), randomLength(rng), layout);
-    const int64_t x = static_cast<int64_t>(rng() % 200) - 100, y = static_cast<int64_t>(rng() % 200) - 100;
+    const Image source =
+        self ? destination : randomImage(rng, randomLength(rng), randomLength(rng), layout);
+    const int64_t x = static_cast<int64_t>(rng() % 200) - 100,
+                  y = static_cast<int64_t>(rng() % 200) - 100;
     const int opacity = round % 2 ? opacities[rng() % 6] : static_cast<int>(rng() % 256);
     Image expected = destination;
     orvel::testing::referenceComposite(expected, source, x, y, opacity);
@@ -122,9 +128,11 @@ TEST(Geometry, DocumentedCases) {
   EXPECT_EQ(failure([] { process::rotateOpFromCint(5); }), "3 ov_image: bad rotate op");
   EXPECT_EQ(failure([] { process::rotateOpFromCint(0xFFFFFFFF); }), "3 ov_image: bad rotate op");
   EXPECT_EQ(process::crop(small, 0, 0, 3, 2).pixels, small.pixels);
-  EXPECT_EQ(failure([&] { process::crop(small, 3, 0, 1, 1); }), "3 crop: rectangle overruns the source");
+  EXPECT_EQ(failure([&] { process::crop(small, 3, 0, 1, 1); }),
+            "3 crop: rectangle overruns the source");
   EXPECT_EQ(failure([&] { process::crop(small, 0, 0, 0, 1); }), "3 crop: non-positive or negative");
-  EXPECT_EQ(failure([&] { process::crop(small, -1, 0, 1, 1); }), "3 crop: non-positive or negative");
+  EXPECT_EQ(failure([&] { process::crop(small, -1, 0, 1, 1); }),
+            "3 crop: non-positive or negative");
   EXPECT_THROW(process::crop(small, INT64_MAX, 0, 1, 1), std::overflow_error);
 }
 

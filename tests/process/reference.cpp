@@ -58,13 +58,13 @@ Image referenceResize(const Image& src, int64_t ow, int64_t oh, int filter) {
   auto in = [&](int64_t x, int64_t y, int64_t c) { return src.pixels[(y * sw + x) * ch + c]; };
   if (filter == 0) {
     for (int64_t y = 0; y < oh; ++y) {
-      const int64_t sy = std::min(
-          sh - 1, static_cast<int64_t>((static_cast<float>(y) + 0.5f) * static_cast<float>(sh) /
-                                       static_cast<float>(oh)));
+      const int64_t sy =
+          std::min(sh - 1, static_cast<int64_t>((static_cast<float>(y) + 0.5f) *
+                                                static_cast<float>(sh) / static_cast<float>(oh)));
       for (int64_t x = 0; x < ow; ++x) {
-        const int64_t sx = std::min(
-            sw - 1, static_cast<int64_t>((static_cast<float>(x) + 0.5f) *
-                                         static_cast<float>(sw) / static_cast<float>(ow)));
+        const int64_t sx =
+            std::min(sw - 1, static_cast<int64_t>((static_cast<float>(x) + 0.5f) *
+                                                  static_cast<float>(sw) / static_cast<float>(ow)));
         for (int64_t c = 0; c < ch; ++c) out.pixels[(y * ow + x) * ch + c] = in(sx, sy, c);
       }
     }
@@ -127,14 +127,22 @@ Image referenceRotate(const Image& src, int op) {
 
 Image referenceOrientation(const Image& src, int orientation) {
   switch (orientation) {
-    case 2: return referenceRotate(src, 3);
-    case 3: return referenceRotate(src, 1);
-    case 4: return referenceRotate(src, 4);
-    case 5: return referenceRotate(referenceRotate(src, 3), 2);
-    case 6: return referenceRotate(src, 0);
-    case 7: return referenceRotate(referenceRotate(src, 3), 0);
-    case 8: return referenceRotate(src, 2);
-    default: return src;
+    case 2:
+      return referenceRotate(src, 3);
+    case 3:
+      return referenceRotate(src, 1);
+    case 4:
+      return referenceRotate(src, 4);
+    case 5:
+      return referenceRotate(referenceRotate(src, 3), 2);
+    case 6:
+      return referenceRotate(src, 0);
+    case 7:
+      return referenceRotate(referenceRotate(src, 3), 0);
+    case 8:
+      return referenceRotate(src, 2);
+    default:
+      return src;
   }
 }
 
@@ -164,7 +172,8 @@ void referenceComposite(Image& dst, const Image& original, int64_t x, int64_t y,
         continue;
       }
       const int ws = a * 255, wd = da * (255 - a), t = ws + wd;
-      for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>((t / 2 + ws * rgb[c] + wd * d[c]) / t);
+      for (int c = 0; c < 3; ++c)
+        d[c] = static_cast<uint8_t>((t / 2 + ws * rgb[c] + wd * d[c]) / t);
       d[3] = static_cast<uint8_t>((t + 127) / 255);
     }
   }

@@ -24,7 +24,7 @@ image::Image referenceRotate(const image::Image& source, int op);
 image::Image referenceOrientation(const image::Image& source, int orientation);
 
 // Changes `destination` pixel by pixel; a source sharing the destination is copied first.
-void referenceComposite(image::Image& destination, const image::Image& source, int64_t x,
-                        int64_t y, int opacity);
+void referenceComposite(image::Image& destination, const image::Image& source, int64_t x, int64_t y,
+                        int opacity);
 
 }  // namespace orvel::testing

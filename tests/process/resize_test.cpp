@@ -1,5 +1,7 @@
 // Resampling against the literal transcription, byte for byte: random sizes up and down, every
 // filter, every layout, with the SSE2 and the AVX2 loops; then the documented edge cases.
+#include "process/resize.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,7 +10,6 @@
 #include "image/error.h"
 #include "process/kernels.h"
 #include "process/reference.h"
-#include "process/resize.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ Image randomImage(std::mt19937& rng, int64_t width, int64_t height, uint8_t layo
   for (size_t i = 0; i < out.pixels.size(); ++i) {
     const uint32_t r = rng();
     const bool alpha = layout == image::csRgba && i % 4 == 3;
-    out.pixels[i] = static_cast<uint8_t>(alpha && r % 3 == 0 ? 0 : alpha && r % 3 == 1 ? 255 : r >> 8);
+    out.pixels[i] = static_cast<uint8_t>(alpha && r % 3 == 0   ? 0
+                                         : alpha && r % 3 == 1 ? 255
+                                                               : r >> 8);
   }
   return out;
 }
@@ -33,12 +36,12 @@ Image fromBytes(int64_t width, int64_t height, uint8_t layout, std::vector<uint8
   return out;
 }
 
-std::vector<uint8_t> bytesOf(const Image& image) { return {image.pixels.begin(), image.pixels.end()}; }
+std::vector<uint8_t> bytesOf(const Image& image) {
+  return {image.pixels.begin(), image.pixels.end()};
+}
 
 // A length of 1 to 300, small ones often.
-int64_t randomLength(std::mt19937& rng) {
-  return rng() % 4 == 0 ? 1 + rng() % 5 : 1 + rng() % 300;
-}
+int64_t randomLength(std::mt19937& rng) { return rng() % 4 == 0 ? 1 + rng() % 5 : 1 + rng() % 300; }
 
 class ResizeKernels : public ::testing::TestWithParam<bool> {
  protected:
@@ -68,15 +71,16 @@ TEST_P(ResizeKernels, MatchesTheTranscription) {
 INSTANTIATE_TEST_SUITE_P(PortableAndBest, ResizeKernels, ::testing::Values(false, true));
 
 TEST(ResizeWeights, MatchTheTranscription) {
-  const std::pair<int64_t, int64_t> lengths[] = {{1, 1},     {2, 1},       {4, 1},   {3, 2},
-                                                 {7, 300},   {300, 7},     {5120, 1280},
-                                                 {1000003, 3}, {3, 100003}, {16777219, 5}};
+  const std::pair<int64_t, int64_t> lengths[] = {
+      {1, 1},   {2, 1},       {4, 1},       {3, 2},      {7, 300},
+      {300, 7}, {5120, 1280}, {1000003, 3}, {3, 100003}, {16777219, 5}};
   for (const auto& [s, d] : lengths) {
     // Box tables of lengths past 2^24 (where a float no longer holds every index) are long.
     for (int filter = 1; filter <= (s > (1 << 22) ? 1 : 2); ++filter) {
-      const process::WeightTable table = process::buildWeights(static_cast<process::Filter>(filter), s, d);
+      const process::WeightTable table =
+          process::buildWeights(static_cast<process::Filter>(filter), s, d);
       const orvel::testing::Table expected = filter == 2 ? orvel::testing::referenceBox(s, d)
-                                                          : orvel::testing::referenceBilinear(s, d);
+                                                         : orvel::testing::referenceBilinear(s, d);
       ASSERT_EQ(table.entries(), d);
       orvel::testing::Table got(static_cast<size_t>(d));
       for (int64_t i = 0; i < d; ++i) {
@@ -116,7 +120,8 @@ TEST(ResizeEdges, DocumentedCases) {
   const Image clear = fromBytes(2, 2, image::csRgba, std::vector<uint8_t>(16, 0));
   Image clearColour = clear;
   for (int i = 0; i < 16; i += 4) clearColour.pixels[i] = 200;
-  EXPECT_EQ(bytesOf(process::resize(clearColour, 3, 1, process::rfBox)), std::vector<uint8_t>(12, 0));
+  EXPECT_EQ(bytesOf(process::resize(clearColour, 3, 1, process::rfBox)),
+            std::vector<uint8_t>(12, 0));
 }
 
 TEST(ResizeEdges, Refusals) {

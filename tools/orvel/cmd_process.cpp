@@ -23,8 +23,8 @@ struct Extension {
 };
 
 constexpr Extension kExtensions[] = {
-    {"png", 1}, {"jpg", 2}, {"jpeg", 2}, {"bmp", 3}, {"qoi", 4}, {"pnm", 5},
-    {"ppm", 5}, {"pgm", 5}, {"pam", 5},  {"tga", 8},
+    {"png", 1}, {"jpg", 2}, {"jpeg", 2}, {"bmp", 3}, {"qoi", 4},
+    {"pnm", 5}, {"ppm", 5}, {"pgm", 5},  {"pam", 5}, {"tga", 8},
 };
 
 constexpr int kDefaultQuality = 85;
@@ -54,7 +54,8 @@ bool readAll(const char* path, Bytes& out) {
   }
   char chunk[1 << 16];
   std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) out.insert(out.end(), chunk, chunk + got);
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    out.insert(out.end(), chunk, chunk + got);
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) std::fprintf(stderr, "orvel: cannot read '%s'\n", path);
@@ -100,8 +101,10 @@ bool encodeTo(ov_image* image, const char* path, int quality) {
 
 bool checkOutputFormat(const char* path) {
   if (formatFor(path) != 0) return true;
-  std::fprintf(stderr, "orvel: cannot tell which format to write for '%s' (png, jpg, bmp, qoi, "
-               "pnm, ppm, pgm, pam or tga)\n", path);
+  std::fprintf(stderr,
+               "orvel: cannot tell which format to write for '%s' (png, jpg, bmp, qoi, "
+               "pnm, ppm, pgm, pam or tga)\n",
+               path);
   return false;
 }
 
@@ -131,7 +134,8 @@ int64_t keepAspect(int64_t side, int64_t sourceSide, int64_t sourceOther) {
 }
 
 // The largest size with the source's aspect ratio inside boxW × boxH.
-void fitInside(int64_t boxW, int64_t boxH, int64_t sourceW, int64_t sourceH, int64_t& w, int64_t& h) {
+void fitInside(int64_t boxW, int64_t boxH, int64_t sourceW, int64_t sourceH, int64_t& w,
+               int64_t& h) {
   if (sourceW * boxH >= sourceH * boxW) {
     w = boxW;
     h = std::min(boxH, keepAspect(boxW, sourceW, sourceH));
@@ -147,7 +151,8 @@ ov_image* transform(ov_image* image, const char* what, Step&& step) {
   ov_image* out = nullptr;
   const ov_status status = step(image, &out);
   ov_image_free(image);
-  if (status != OV_IMAGE_OK) std::fprintf(stderr, "orvel: cannot %s: %s\n", what, ov_image_strerror(status));
+  if (status != OV_IMAGE_OK)
+    std::fprintf(stderr, "orvel: cannot %s: %s\n", what, ov_image_strerror(status));
   return out;
 }
 
@@ -160,7 +165,8 @@ int finishWrite(ov_image* image, const char* path, int quality = kDefaultQuality
 
 int32_t orientationOf(const Bytes& bytes) {
   ov_meta* meta = nullptr;
-  if (ov_exif_read_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), &meta) != OV_EXIF_OK) return 1;
+  if (ov_exif_read_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), &meta) != OV_EXIF_OK)
+    return 1;
   const int32_t orientation = ov_exif_get_orientation(meta);
   ov_exif_meta_free(meta);
   return orientation >= 1 && orientation <= 8 ? orientation : 1;
@@ -215,13 +221,15 @@ int runResize(int argc, char** argv) {
   }
   if (filter < 0) filter = width <= sourceW && height <= sourceH ? 2 : 1;
   image = transform(image, "resize", [&](ov_image* in, ov_image** out) {
-    return ov_image_resize(in, static_cast<int32_t>(width), static_cast<int32_t>(height), filter, out);
+    return ov_image_resize(in, static_cast<int32_t>(width), static_cast<int32_t>(height), filter,
+                           out);
   });
   return finishWrite(image, paths[1]);
 }
 
 int runRotate(int argc, char** argv) {
-  constexpr const char* kHelp = "orvel rotate IN OUT (--cw90 | --180 | --ccw90 | --flip-h | --flip-v)";
+  constexpr const char* kHelp =
+      "orvel rotate IN OUT (--cw90 | --180 | --ccw90 | --flip-h | --flip-v)";
   constexpr std::string_view kOperations[] = {"--cw90", "--180", "--ccw90", "--flip-h", "--flip-v"};
   std::vector<const char*> paths;
   int32_t operation = -1;
@@ -254,7 +262,8 @@ int runCrop(int argc, char** argv) {
     if (comma == std::string_view::npos) return usage(kHelp);
     const std::string_view field = rest.substr(0, comma);
     const auto [at, error] = std::from_chars(field.data(), field.data() + field.size(), box[k]);
-    if (error != std::errc() || at != field.data() + field.size() || box[k] < 0 || box[k] > INT32_MAX) {
+    if (error != std::errc() || at != field.data() + field.size() || box[k] < 0 ||
+        box[k] > INT32_MAX) {
       return usage(kHelp);
     }
     rest = k < 3 ? rest.substr(comma + 1) : std::string_view();
@@ -265,8 +274,9 @@ int runCrop(int argc, char** argv) {
   if (image == nullptr) return kUsageError;
   const int64_t width = ov_image_width(image), height = ov_image_height(image);
   if (box[2] < 1 || box[3] < 1 || box[0] + box[2] > width || box[1] + box[3] > height) {
-    std::fprintf(stderr, "orvel: the rectangle %s must be at least 1x1 and lie inside the %lldx%lld image\n",
-                 argv[2], static_cast<long long>(width), static_cast<long long>(height));
+    std::fprintf(
+        stderr, "orvel: the rectangle %s must be at least 1x1 and lie inside the %lldx%lld image\n",
+        argv[2], static_cast<long long>(width), static_cast<long long>(height));
     ov_image_free(image);
     return kUsageError;
   }

@@ -226,12 +226,16 @@ Image resizeFiltered(const Image& source, int64_t width, int64_t height, Filter 
   return out;
 }
 
-}  // namespace
-
-Image resize(const Image& source, int64_t width, int64_t height, Filter filter) {
+Image resizeImpl(const Image& source, int64_t width, int64_t height, Filter filter) {
   validate(source, width, height, filter);
   if (filter == rfNearest) return resizeNearest(source, width, height);
   return resizeFiltered(source, width, height, filter);
+}
+
+}  // namespace
+
+Image resize(const Image& source, int64_t width, int64_t height, Filter filter) {
+  return resizeImpl(source, width, height, filter);
 }
 
 }  // namespace orvel::process

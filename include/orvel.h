@@ -297,6 +297,56 @@ ORVEL_API ov_image *imgOf(ov_image *handle) OV_NOEXCEPT;
  * 4 QOI 3, 5 PNM 4, 8 TGA 5), or -1 for a number that names none. */
 ORVEL_API int32_t encodeFmtFromCint(int32_t value) OV_NOEXCEPT;
 
+/* ---- Image processing -------------------------------------------------------------------- */
+
+/* Each function that makes an image stores a new handle in *out (NULL on failure; a NULL out
+ * gives 2 without writing) and leaves the source handle unchanged. Bad arguments, unknown
+ * handles and refused work give 2. */
+
+/* Resampling filters of ov_image_resize. */
+#define OV_FILTER_NEAREST 0
+#define OV_FILTER_BILINEAR 1 /* two samples around each position, at any ratio */
+#define OV_FILTER_BOX 2      /* area average */
+
+/* A width x height copy of the image (same layout) resampled with the given filter; RGBA colour
+ * is weighted by alpha. Width or height below 1, a filter outside 0..2, or an output or
+ * intermediate of more than 2^30 pixels give 2. */
+ORVEL_API ov_status ov_image_resize(const ov_image *handle, int32_t width, int32_t height,
+                                    int32_t filter, ov_image **out) OV_NOEXCEPT;
+
+/* Rotations and mirrors of ov_image_rotate. */
+#define OV_ROTATE_CW90 0  /* output height x width */
+#define OV_ROTATE_180 1
+#define OV_ROTATE_CCW90 2 /* output height x width */
+#define OV_FLIP_HORIZONTAL 3 /* mirror left-right */
+#define OV_FLIP_VERTICAL 4   /* mirror top-bottom */
+
+/* The image turned or mirrored by one of the operations above (others give 2). */
+ORVEL_API ov_status ov_image_rotate(const ov_image *handle, int32_t operation,
+                                    ov_image **out) OV_NOEXCEPT;
+
+/* The upright image of one stored with EXIF orientation 1..8 (1 gives a copy; others give 2). */
+ORVEL_API ov_status ov_image_apply_orientation(const ov_image *handle, uint32_t orientation,
+                                               ov_image **out) OV_NOEXCEPT;
+
+/* The width x height rectangle whose top-left pixel is (x, y); a negative position, a size
+ * below 1 or a rectangle reaching outside the image gives 2. */
+ORVEL_API ov_status ov_image_crop(const ov_image *handle, int32_t x, int32_t y, int32_t width,
+                                  int32_t height, ov_image **out) OV_NOEXCEPT;
+
+/* Puts source (gray, RGB or RGBA) over the RGBA destination, changing the destination's own
+ * pixels: the source's top-left pixel lands at (x, y) (either may be negative), clipped to the
+ * destination, at opacity 0..255 (straight alpha, results rounded to nearest). The source may be
+ * the destination itself. A destination that is not RGBA, a CMYK or uninterpreted source, or
+ * an opacity above 255 gives 2. */
+ORVEL_API ov_status ov_image_composite_over(ov_image *destination, const ov_image *source,
+                                            int32_t x, int32_t y, uint32_t opacity) OV_NOEXCEPT;
+
+/* The filter (0..2) and the rotate operation (0..4) a C number names, or -1 for a number that
+ * names none. */
+ORVEL_API int32_t filterFromCint(uint32_t code) OV_NOEXCEPT;
+ORVEL_API int32_t rotateOpFromCint(uint32_t code) OV_NOEXCEPT;
+
 /* ---- Palettes ---------------------------------------------------------------------------- */
 
 /* A few representative colours of an image, in the colour space the extraction worked in. */

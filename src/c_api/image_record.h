@@ -1,4 +1,5 @@
-// The record behind an image handle: one image, never changed once registered.
+// The record behind an image handle: one image, whose pixels only ov_image_composite_over
+// changes once it is registered.
 #pragma once
 
 #include "c_api/registry.h"

@@ -39,4 +39,11 @@ std::string jsonQuoted(std::string_view text);
 // Every line of text with indent put before it.
 std::string indentLines(std::string_view text, std::string_view indent);
 
+// Image processing commands (decode IN, transform, encode OUT by its extension).
+int runResize(int argc, char** argv);
+int runRotate(int argc, char** argv);
+int runCrop(int argc, char** argv);
+int runOrient(int argc, char** argv);
+int runThumbnail(int argc, char** argv);
+
 }  // namespace orvel_cli

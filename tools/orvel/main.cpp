@@ -31,6 +31,14 @@ constexpr const char* kUsage =
     "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"
     "  palette IN [-n 8] [--algo NAME] [--space NAME] [--seed S] [--json] [--swatch OUT.png]\n"
     "                 the image's colours: sRGB hex and work-space components per line\n"
+    "  resize IN OUT (--width W | --height H | --fit WxH) [--filter box|bilinear|nearest]\n"
+    "                 resample (one side given: the other keeps the aspect ratio; default\n"
+    "                 filter box when shrinking, bilinear when enlarging)\n"
+    "  rotate IN OUT (--cw90 | --180 | --ccw90 | --flip-h | --flip-v)\n"
+    "  crop IN OUT X,Y,W,H\n"
+    "  orient IN OUT  turn the image upright by its EXIF orientation\n"
+    "  thumbnail IN OUT --fit WxH [--quality 85]\n"
+    "                 orient upright, shrink to fit the box (box filter), encode OUT\n"
     "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
@@ -71,6 +79,11 @@ int main(int argc, char** argv) {
   if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
   if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
   if (command == "palette") return finish(orvel_cli::runPalette(argc - 2, argv + 2));
+  if (command == "resize") return finish(orvel_cli::runResize(argc - 2, argv + 2));
+  if (command == "rotate") return finish(orvel_cli::runRotate(argc - 2, argv + 2));
+  if (command == "crop") return finish(orvel_cli::runCrop(argc - 2, argv + 2));
+  if (command == "orient") return finish(orvel_cli::runOrient(argc - 2, argv + 2));
+  if (command == "thumbnail") return finish(orvel_cli::runThumbnail(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

@@ -1,45 +1,123 @@
-// orvel strip: a copy of an image without its metadata, or the image itself stripped.
+// orvel strip: a copy of an image without its metadata, or the image itself stripped; over
+// many files (-r, -@, several names) either in place or mirrored under an output directory.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "batch.h"
 #include "cli.h"
 #include "cmd_edit.h"
 #include "orvel.h"
 
 namespace orvel_cli {
 
-int runStrip(int argc, char** argv) {
-  std::string input;
+namespace {
+
+constexpr const char* kStripUsage =
+    "usage: orvel strip IN (-o OUT | --in-place)\n"
+    "       orvel strip [-r] [-j N] [-@ LIST|-] IN... (--in-place | --out OUTDIR)\n";
+
+struct StripOptions {
   std::string output;
+  std::string outDir;
   bool inPlace = false;
-  bool bad = false;
+  BatchOptions batch;
+};
+
+bool parseStripOptions(int argc, char** argv, StripOptions& options) {
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "-o" && i + 1 < argc) {
-      output = argv[++i];
+    if ((arg == "-o" || arg == "--out") && i + 1 < argc) {
+      (arg == "-o" ? options.output : options.outDir) = argv[++i];
     } else if (arg == "--in-place") {
-      inPlace = true;
-    } else if (input.empty() && !arg.empty() && arg[0] != '-') {
-      input = argv[i];
-    } else {
-      bad = true;
+      options.inPlace = true;
+    } else if (!arg.empty() && arg[0] != '-') {
+      options.batch.operands.emplace_back(argv[i]);
+    } else if (takeBatchArg(argc, argv, i, options.batch, "strip") != BatchArg::kTaken) {
+      return false;
     }
   }
-  if (bad || input.empty() || output.empty() == !inPlace) {
-    std::fputs("usage: orvel strip IN (-o OUT | --in-place)\n", stderr);
-    return kUsageError;
+  const BatchOptions& batch = options.batch;
+  const bool many = batch.recursive || batch.hasList || batch.operands.size() > 1;
+  const int targets = int(options.inPlace) + int(!options.output.empty()) +
+                      int(!options.outDir.empty());
+  if (targets != 1 || (many && !options.output.empty()) ||
+      (batch.operands.empty() && !batch.hasList)) {
+    std::fputs(kStripUsage, stderr);
+    return false;
   }
+  return true;
+}
+
+std::string stripFailure(ov_status status) {
+  return std::string(ov_exif_strerror(status)) +
+         " (JPEG, PNG, WebP and HEIF/AVIF files can be stripped)";
+}
+
+int stripOne(const std::string& input, const std::string& target) {
   if (!checkReadable(input.c_str())) return kUsageError;
-  const std::string& target = inPlace ? input : output;
   const ov_status status = ov_exif_strip_file(input.c_str(), target.c_str());
   if (status != OV_EXIF_OK) {
-    std::fprintf(stderr, "orvel: cannot strip '%s' into '%s': %s (JPEG, PNG, WebP and HEIF/AVIF "
-                         "files can be stripped)\n",
-                 input.c_str(), target.c_str(), ov_exif_strerror(status));
+    std::fprintf(stderr, "orvel: cannot strip '%s' into '%s': %s\n", input.c_str(),
+                 target.c_str(), stripFailure(status).c_str());
     return kUsageError;
   }
   return 0;
+}
+
+BatchOutcome stripItem(const StripOptions& options, const BatchItem& item) {
+  BatchOutcome outcome;
+  outcome.error = unreadableReason(item.path.c_str());
+  if (!outcome.error.empty()) return outcome;
+  std::string target = item.path;
+  if (!options.inPlace) {
+    target = mirroredPath(options.outDir, item.relative, outcome.error);
+    if (target.empty()) return outcome;
+  }
+  const ov_status status = ov_exif_strip_file(item.path.c_str(), target.c_str());
+  if (status != OV_EXIF_OK) outcome.error = stripFailure(status);
+  return outcome;
+}
+
+// The output directory, made if needed and left out of the walk when it lies inside the input.
+bool prepareOutDir(StripOptions& options) {
+  std::string error;
+  struct stat info {};
+  if (!makeDirectories(options.outDir, error) || stat(options.outDir.c_str(), &info) != 0) {
+    std::fprintf(stderr, "orvel strip: cannot make the output directory %s\n", error.c_str());
+    return false;
+  }
+  options.batch.excludeSet = true;
+  options.batch.excludeDevice = info.st_dev;
+  options.batch.excludeInode = info.st_ino;
+  return true;
+}
+
+}  // namespace
+
+int runStrip(int argc, char** argv) {
+  StripOptions options;
+  if (!parseStripOptions(argc, argv, options)) return kUsageError;
+  const BatchOptions& batch = options.batch;
+  const bool many = batch.recursive || batch.hasList || batch.operands.size() > 1;
+  if (!many) {
+    const std::string& input = batch.operands[0];
+    if (!options.output.empty()) return stripOne(input, options.output);
+    if (options.inPlace) return stripOne(input, input);
+  }
+  if (!options.outDir.empty() && !prepareOutDir(options)) return kUsageError;
+  BatchCallbacks callbacks;
+  callbacks.work = [&](const BatchItem& item) { return stripItem(options, item); };
+  callbacks.emit = [](const BatchItem& item, const BatchOutcome& outcome) {
+    if (outcome.error.empty()) return;
+    std::fprintf(stderr, "orvel: cannot strip '%s': %s\n", item.path.c_str(),
+                 outcome.error.c_str());
+  };
+  const BatchSummary summary = runBatch(batch, callbacks);
+  if (many) printSummary("strip", summary);
+  return summary.errors == 0 ? 0 : kUsageError;
 }
 
 }  // namespace orvel_cli

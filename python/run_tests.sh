@@ -9,5 +9,5 @@ rm -rf "$work"
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install --quiet --no-index "$here"
 cd "$work"  # import the installed package, not the source folder
-ORVEL_LIBRARY=$library ORVEL_TEST_PHOTO=$photo \
+PYTHONDONTWRITEBYTECODE=1 ORVEL_LIBRARY=$library ORVEL_TEST_PHOTO=$photo \
   "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/tests"

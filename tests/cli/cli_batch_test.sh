@@ -84,8 +84,17 @@ assert [d["tags"]["Artist"] for d in doc] == [f"artist b/deep {i}" for i in rang
     [ "$(wc -l <"$work/out")" -eq 2 ] || fail "two lines expected"
     # a progress line only when standard error is a terminal
     mkdir "$work/few"; cp "$photo" "$work/few/x.jpg"
-    script -qec "$orvel meta -r $work/few" /dev/null >"$work/tty" </dev/null
-    grep -q $'\r\e\[K1 files, [0-9]* files/s, 0 errors' "$work/tty" || fail "no progress line"
+    # (the second path comes late, so that the first result is written while the line shows)
+    script -qec "(echo $photo; sleep 0.5; echo $photo) | $orvel meta --jsonl -@ -" /dev/null \
+      >"$work/tty" </dev/null
+    grep -q $'\r\e\[K[12] files, [0-9]* files/s, 0 errors' "$work/tty" || fail "no progress line"
+    # output on the same terminal goes above the progress line, never after it on its line
+    /usr/bin/python3 - "$work/tty" <<'PY' || fail "output and progress mixed: $(cat -A "$work/tty")"
+import re, sys
+text = open(sys.argv[1], encoding="latin-1", newline="").read()
+ends = [m.end() for m in re.finditer(r"\r\x1b\[K\d+ files, \d+ files/s, \d+ errors", text)]
+assert ends and all(text[e:e + 1] in ("\r", "") for e in ends), ends
+PY
     run meta -r "$work/few"; expect_status 0
     ! grep -q $'\r' "$work/err" || fail "progress written to a file"
     for args in "-j 0" "-j x" "-j" "-@"; do

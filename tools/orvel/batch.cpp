@@ -231,7 +231,13 @@ void workerLoop(Pipeline& pipeline, const BatchCallbacks& callbacks) {
 // The progress line on a terminal's standard error.
 class Progress {
  public:
-  explicit Progress(Clock::time_point start) : start_(start), shown_(isatty(STDERR_FILENO)) {}
+  explicit Progress(Clock::time_point start)
+      : start_(start),
+        shown_(isatty(STDERR_FILENO) != 0),
+        sharesTerminal_(shown_ && isatty(STDOUT_FILENO) != 0) {}
+
+  // Results written to the same terminal go above the progress line, never into it.
+  bool sharesTerminal() const { return sharesTerminal_; }
 
   void update(std::size_t files, std::size_t errors, bool force) {
     if (!shown_) return;
@@ -255,6 +261,7 @@ class Progress {
   Clock::time_point start_;
   Clock::time_point lastDrawn_{};
   bool shown_;
+  bool sharesTerminal_;
   bool drawn_ = false;
 };
 
@@ -313,11 +320,10 @@ BatchSummary runBatch(const BatchOptions& options, const BatchCallbacks& callbac
     }
     if (got) {
       ++summary.files;
-      if (!outcome.error.empty()) {
-        ++summary.errors;
-        progress.clear();
-      }
+      if (!outcome.error.empty()) ++summary.errors;
+      if (!outcome.error.empty() || progress.sharesTerminal()) progress.clear();
       callbacks.emit(item, outcome);
+      if (progress.sharesTerminal()) std::fflush(stdout);
     }
     if (!finished) progress.update(summary.files, summary.errors, false);
   }

@@ -19,3 +19,6 @@ for program in "$build"/bench/bench_*; do
 done
 echo
 python3 "$root/bench/ratios.py" "$out"/*.json
+echo
+echo "== batch_files (orvel meta -r against exiftool -r -j and exiv2 -pa)"
+/usr/bin/python3 "$root/bench/batch_files.py" "$build"

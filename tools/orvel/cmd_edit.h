@@ -8,6 +8,7 @@ namespace orvel_cli {
 int runSet(int argc, char** argv);
 
 // orvel strip IN (-o OUT | --in-place)
+// orvel strip [-r] [-j N] [-@ LIST|-] IN... (--in-place | --out OUTDIR)
 int runStrip(int argc, char** argv);
 
 }  // namespace orvel_cli

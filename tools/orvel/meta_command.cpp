@@ -1,10 +1,12 @@
-// orvel meta [--jsonl] FILE...: the JSON of each file; several files form a JSON array, and
-// --jsonl gives one compact object per line with the file's name added as "file".
+// orvel meta [--jsonl] [-r] [-j N] [-@ LIST] FILE...: the JSON of each file. One file named
+// alone gives its document; otherwise the documents form a JSON array, and --jsonl gives one
+// compact object per line with the file's name added as "file" (or an "error" member instead
+// of the metadata when the file cannot be read). Output streams in input order.
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "batch.h"
 #include "cli.h"
 #include "orvel.h"
 
@@ -12,9 +14,11 @@ namespace orvel_cli {
 
 namespace {
 
+constexpr const char* kMetaUsage = "usage: orvel meta [--jsonl] [-r] [-j N] [-@ LIST|-] FILE...\n";
+
 struct MetaOptions {
   bool jsonLines = false;
-  std::vector<const char*> files;
+  BatchOptions batch;
 };
 
 bool parseMetaOptions(int argc, char** argv, MetaOptions& options) {
@@ -26,72 +30,101 @@ bool parseMetaOptions(int argc, char** argv, MetaOptions& options) {
     } else if (!optionsEnded && arg == "--jsonl") {
       options.jsonLines = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "orvel meta: unknown option '%s'\n", argv[i]);
-      return false;
+      const BatchArg taken = takeBatchArg(argc, argv, i, options.batch, "meta");
+      if (taken == BatchArg::kBad) return false;
+      if (taken == BatchArg::kNotBatch) {
+        std::fprintf(stderr, "orvel meta: unknown option '%s'\n", argv[i]);
+        return false;
+      }
     } else {
-      options.files.push_back(argv[i]);
+      options.batch.operands.emplace_back(argv[i]);
     }
   }
-  if (options.files.empty()) {
-    std::fputs("usage: orvel meta [--jsonl] FILE...\n", stderr);
+  if (options.batch.operands.empty() && !options.batch.hasList) {
+    std::fputs(kMetaUsage, stderr);
     return false;
   }
   return true;
 }
 
-// The library's JSON text of one file; false (with a message) when it cannot be had.
-bool jsonOfFile(const char* path, std::string& json) {
+// The library's JSON text of one file, or why it cannot be had.
+BatchOutcome jsonOfFile(const char* path) {
+  BatchOutcome outcome;
+  outcome.error = unreadableReason(path);
+  if (!outcome.error.empty()) return outcome;
   ov_meta* handle = nullptr;
-  ov_status status = ov_exif_read_file(path, &handle);
+  const ov_status status = ov_exif_read_file(path, &handle);
   const char* text = status == OV_EXIF_OK ? ov_exif_to_json(handle) : nullptr;
   if (text == nullptr) {
-    std::fprintf(stderr, "orvel: cannot read metadata of '%s': %s\n", path,
-                 ov_exif_strerror(status == OV_EXIF_OK ? OV_EXIF_IO_ERROR : status));
-    ov_exif_meta_free(handle);
-    return false;
+    outcome.error = ov_exif_strerror(status == OV_EXIF_OK ? OV_EXIF_IO_ERROR : status);
+  } else {
+    outcome.output = text;
   }
-  json = text;
   ov_exif_meta_free(handle);
-  return true;
+  return outcome;
 }
 
-// {"file":"PATH",...the compact document's members...}
-std::string jsonLine(const char* path, const std::string& json) {
-  std::string compact = compactJson(json);
-  return "{\"file\":" + jsonQuoted(path) + "," + compact.substr(1);
+// {"file":"PATH",...the compact document's members...} or {"file":"PATH","error":"WHY"}
+std::string jsonLine(const std::string& path, const BatchOutcome& outcome) {
+  if (!outcome.error.empty()) {
+    return "{\"file\":" + jsonQuoted(path) + ",\"error\":" + jsonQuoted(outcome.error) + "}\n";
+  }
+  const std::string compact = compactJson(outcome.output);
+  return "{\"file\":" + jsonQuoted(path) + "," + compact.substr(1) + "\n";
 }
+
+void write(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// A JSON array written element by element.
+class ArrayWriter {
+ public:
+  void add(const std::string& document) {
+    write((count_++ == 0 ? "[\n" : ",\n") + indentLines(document, "  "));
+  }
+  void close() { write(count_ == 0 ? "[]\n" : "\n]\n"); }
+
+ private:
+  std::size_t count_ = 0;
+};
 
 }  // namespace
 
 int runMeta(int argc, char** argv) {
   MetaOptions options;
   if (!parseMetaOptions(argc, argv, options)) return kUsageError;
-  bool allReadable = true;
-  for (const char* path : options.files) allReadable = checkReadable(path) && allReadable;
-  if (!allReadable) return kUsageError;
+  const BatchOptions& batch = options.batch;
+  const bool named = !batch.recursive && !batch.hasList;
+  // Files named without --jsonl are all checked first: nothing is printed when one is missing.
+  if (named && !options.jsonLines) {
+    bool allReadable = true;
+    for (const std::string& path : batch.operands) {
+      allReadable = checkReadable(path.c_str()) && allReadable;
+    }
+    if (!allReadable) return kUsageError;
+  }
+  const bool single = named && !options.jsonLines && batch.operands.size() == 1;
 
-  std::vector<std::string> documents(options.files.size());
-  for (std::size_t i = 0; i < options.files.size(); ++i) {
-    if (!jsonOfFile(options.files[i], documents[i])) return kUsageError;
-  }
-  std::string out;
-  if (options.jsonLines) {
-    for (std::size_t i = 0; i < documents.size(); ++i) {
-      out += jsonLine(options.files[i], documents[i]);
-      out += '\n';
+  ArrayWriter array;
+  BatchCallbacks callbacks;
+  callbacks.work = [](const BatchItem& item) { return jsonOfFile(item.path.c_str()); };
+  callbacks.emit = [&](const BatchItem& item, const BatchOutcome& outcome) {
+    if (options.jsonLines) {
+      write(jsonLine(item.path, outcome));
+    } else if (!outcome.error.empty()) {
+      std::fprintf(stderr, "orvel: cannot read '%s': %s\n", item.path.c_str(),
+                   outcome.error.c_str());
+    } else if (single) {
+      write(outcome.output + "\n");
+    } else {
+      array.add(outcome.output);
     }
-  } else if (documents.size() == 1) {
-    out = documents[0] + "\n";
-  } else {
-    out = "[\n";
-    for (std::size_t i = 0; i < documents.size(); ++i) {
-      if (i > 0) out += ",\n";
-      out += indentLines(documents[i], "  ");
-    }
-    out += "\n]\n";
-  }
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  return 0;
+  };
+  const BatchSummary summary = runBatch(batch, callbacks);
+  if (!single && !options.jsonLines) array.close();
+  if (!single) printSummary("meta", summary);
+  return summary.errors == 0 ? 0 : kUsageError;
 }
 
 }  // namespace orvel_cli

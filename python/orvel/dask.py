@@ -1,0 +1,57 @@
+"""Photo libraries on a Dask cluster: one row of metadata per file.
+
+Everything here runs unchanged on a distributed cluster: create a Client first, e.g.
+    from dask.distributed import Client; Client("tcp://scheduler:8786")
+"""
+import json
+
+from ._lib import OrvelError
+from ._metadata import read_metadata as _read_one
+
+# The columns of read_metadata's frame, with their dtypes.
+COLUMNS = {"path": "object", "status": "object", "error": "object", "camera": "object",
+           "software": "object", "date": "object", "latitude": "float64",
+           "longitude": "float64", "altitude": "float64", "orientation": "Int64",
+           "tags": "object"}
+
+# The capture date: the first of these tags a file has.
+_DATE_TAGS = ("DateTimeOriginal", "CreateDate", "ModifyDate")
+_NAN = float("nan")
+
+
+def metadata_row(path):
+    """One file's row; a file that cannot be read gives status "error" and the reason."""
+    row = dict.fromkeys(COLUMNS)
+    row.update(path=str(path), latitude=_NAN, longitude=_NAN, altitude=_NAN)
+    try:
+        meta = _read_one(path)
+    except (OSError, ValueError, OrvelError) as failure:
+        row.update(status="error", error=str(failure))
+        return row
+    row.update(status="ok", camera=meta.camera, software=meta.software,
+               date=next((meta.tags[t] for t in _DATE_TAGS if t in meta.tags), None),
+               orientation=meta.orientation, tags=json.dumps(meta.tags, ensure_ascii=False))
+    if meta.gps is not None:
+        row["latitude"], row["longitude"], row["altitude"] = meta.gps
+    return row
+
+
+def _frame(paths):
+    import pandas as pd
+    frame = pd.DataFrame([metadata_row(p) for p in paths], columns=list(COLUMNS))
+    return frame.astype(COLUMNS)
+
+
+def read_metadata(paths, npartitions=None):
+    """A dask DataFrame with one row per path (columns: COLUMNS), read lazily in
+    npartitions pieces (default: about 1,000 files each)."""
+    import dask.dataframe as dd
+    import pandas as pd
+    paths = [str(p) for p in paths]
+    if npartitions is None:
+        npartitions = max(1, (len(paths) + 999) // 1000)
+    npartitions = max(1, min(npartitions, len(paths) or 1))
+    size = -(-len(paths) // npartitions) if paths else 0
+    chunks = [paths[i:i + size] for i in range(0, len(paths), size)] if paths else [[]]
+    empty = pd.DataFrame({name: pd.Series(dtype=kind) for name, kind in COLUMNS.items()})
+    return dd.from_map(_frame, chunks, meta=empty)

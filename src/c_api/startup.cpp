@@ -5,6 +5,7 @@
 
 #include "c_api/registry.h"
 #include "c_api/signals.h"
+#include "codec/jpeg/jpeg.h"
 #include "orvel.h"
 
 namespace {
@@ -13,6 +14,7 @@ namespace {
 // constant-initialised mutex and needs no work here.
 void initialiseGlobals() {
   orvel::capi::installSignalHandlers();
+  orvel::codec::jpeg::initJpegTables();
 }
 
 void initialiseOrDie() noexcept {

@@ -27,7 +27,12 @@ constexpr const char* kUsage =
     "                 decode each image and print its format, size, channels and layout\n"
     "  convert IN OUT [--format F] [--quality N]\n"
     "                 decode IN and write it in the format OUT's extension (or F) names:\n"
-    "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"    "  version        print the library version and ABI numbers\n"
+    "                 png, jpg/jpeg (--quality, default 90), bmp, qoi, pnm/ppm/pgm/pam, tga;\n"
+    "                 .tga input is read as TGA\n"
+    "  thumb IN OUT [--format F] [--quality N]\n"
+    "                 write the thumbnail embedded in IN's EXIF as OUT (format as for\n"
+    "                 convert); exit status 1 when IN has none\n"
+    "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
 int printVersion() {
@@ -66,6 +71,7 @@ int main(int argc, char** argv) {
   if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
   if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
   if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
+  if (command == "thumb") return finish(orvel_cli::runThumb(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

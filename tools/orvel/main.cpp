@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "cmd_edit.h"
+#include "cmd_palette.h"
 #include "orvel.h"
 
 namespace {
@@ -32,6 +33,8 @@ constexpr const char* kUsage =
     "  thumb IN OUT [--format F] [--quality N]\n"
     "                 write the thumbnail embedded in IN's EXIF as OUT (format as for\n"
     "                 convert); exit status 1 when IN has none\n"
+    "  palette IN [-n 8] [--algo NAME] [--space NAME] [--seed S] [--json] [--swatch OUT.png]\n"
+    "                 the image's colours: sRGB hex and work-space components per line\n"
     "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
   if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
   if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
   if (command == "thumb") return finish(orvel_cli::runThumb(argc - 2, argv + 2));
+  if (command == "palette") return finish(orvel_cli::runPalette(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

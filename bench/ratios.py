@@ -20,7 +20,7 @@ def read_times(paths):
                 continue
             name = bench.get("run_name") or bench.get("name", "")
             # Benchmarks that set their own iterations or time carry these suffixes.
-            name = re.sub(r"(/iterations:\d+)?(/repeats:\d+)?(/manual_time)?$", "", name)
+            name = re.sub(r"(/iterations:\d+)?(/repeats:\d+)?(/manual_time|/real_time)?$", "", name)
             task, _, impl = name.rpartition("/")
             if task:
                 times.setdefault(task, {})[impl] = float(bench["real_time"])

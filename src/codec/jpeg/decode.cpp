@@ -1,6 +1,9 @@
 // The baseline decoder: header, entropy segment, then one MCU row at a time through Huffman
 // decoding, dequantisation and the inverse transform into planes that hold just that row, whose
 // samples are converted into the output rows as soon as the row is complete.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -260,9 +263,24 @@ const float* ScanDecoder::sampledRow(ScanComponent& c, int64_t y, int64_t mcuRow
   return out;
 }
 
+// Commits the pages of output rows about to be written in one call rather than one fault per
+// page; only rows whose samples are decoded, so a file that ends early commits no more.
+void prefault(uint8_t* begin, uint8_t* end) {
+#ifdef MADV_POPULATE_WRITE
+  static const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(begin) + page - 1) & ~(page - 1);
+  const uintptr_t to = reinterpret_cast<uintptr_t>(end) & ~(page - 1);
+  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)begin;
+  (void)end;
+#endif
+}
+
 void ScanDecoder::emitRows(int64_t mcuRow, Image& out) {
   const int64_t first = mcuRow * 8 * vmax_;
   const int64_t last = std::min(frame_.height, first + 8 * vmax_);
+  prefault(out.pixels.data() + first * out.stride(), out.pixels.data() + last * out.stride());
   for (int64_t y = first; y < last; ++y) {
     uint8_t* row = out.pixels.data() + y * out.stride();
     if (components_.size() == 1) {

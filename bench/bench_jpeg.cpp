@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -75,14 +76,16 @@ size_t turboDecode(const Bytes& file, TurboWay way) {
   }
   jpeg_start_decompress(&cinfo);
   const size_t stride = size_t{cinfo.output_width} * cinfo.output_components;
-  Bytes pixels(stride * cinfo.output_height);  // every decoder hands out a new image
+  // Every decoder hands out a new image; like the others', this one is not cleared first.
+  const size_t size = stride * cinfo.output_height;
+  const std::unique_ptr<uint8_t[]> pixels(new uint8_t[size]);
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = pixels.data() + cinfo.output_scanline * stride;
+    JSAMPROW row = pixels.get() + cinfo.output_scanline * stride;
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
-  return pixels.size();
+  return size;
 }
 
 const Image& photoOf(int size) {

@@ -1,6 +1,9 @@
 // The baseline decoder: header, entropy segment, then one MCU row at a time through Huffman
 // decoding, dequantisation and the inverse transform into planes that hold just that row, whose
 // samples are converted into the output rows as soon as the row is complete.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -255,8 +258,15 @@ const float* ScanDecoder::sampledRow(ScanComponent& c, int64_t y, int64_t mcuRow
   float* out = c.sampled.data();
   const int64_t width = frame_.width;
   if (hmax_ == 2 * c.h) {
-    for (int64_t x = 0; x + 1 < width; x += 2) out[x] = out[x + 1] = row[x / 2];
-    if (width % 2 != 0) out[width - 1] = row[(width - 1) / 2];
+    int64_t x = 0;
+#if defined(__SSE2__)
+    for (; x + 8 <= width; x += 8) {
+      const __m128 samples = _mm_loadu_ps(row + x / 2);
+      _mm_storeu_ps(out + x, _mm_unpacklo_ps(samples, samples));
+      _mm_storeu_ps(out + x + 4, _mm_unpackhi_ps(samples, samples));
+    }
+#endif
+    for (; x < width; ++x) out[x] = row[x / 2];
   } else {
     for (int64_t x = 0; x < width; ++x) out[x] = row[c.columns[x]];
   }

@@ -5,12 +5,11 @@
 // fast integer transform. Encoding (4:4:4, quality 90) is compared with libjpeg-turbo's defaults
 // and with stb_image_write.
 #include <benchmark/benchmark.h>
+#include <jpeglib.h>
 #include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <cstdio>
-#include <jpeglib.h>
-
 #include <map>
 #include <memory>
 #include <string>
@@ -91,7 +90,8 @@ size_t turboDecode(const Bytes& file, TurboWay way) {
 const Image& photoOf(int size) {
   static std::map<int, Image> cache;
   auto& slot = cache[size];
-  if (slot.width == 0) slot = orvel::bench::photo(kSizes[size].width, kSizes[size].height, orvel::image::csRgb);
+  if (slot.width == 0)
+    slot = orvel::bench::photo(kSizes[size].width, kSizes[size].height, orvel::image::csRgb);
   return slot;
 }
 
@@ -116,7 +116,8 @@ void decode(benchmark::State& state, const std::string& who, int size, bool subs
       produced = turboDecode(file, TurboWay::fast);
     } else {
       int w = 0, h = 0, n = 0;
-      stbi_uc* out = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &n, 0);
+      stbi_uc* out =
+          stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &n, 0);
       produced = static_cast<size_t>(w) * h * n;
       stbi_image_free(out);
     }
@@ -140,8 +141,8 @@ void encode(benchmark::State& state, const std::string& who, int size) {
       bytes = turboEncode(image, 90, false).size();
     } else {
       Bytes out;
-      stbi_write_jpg_to_func(appendTo, &out, static_cast<int>(image.width), static_cast<int>(image.height), 3,
-                             image.pixels.data(), 90);
+      stbi_write_jpg_to_func(appendTo, &out, static_cast<int>(image.width),
+                             static_cast<int>(image.height), 3, image.pixels.data(), 90);
       bytes = out.size();
     }
     benchmark::DoNotOptimize(bytes);
@@ -152,17 +153,20 @@ void encode(benchmark::State& state, const std::string& who, int size) {
 void registerAll() {
   for (int size = 0; size < 2; ++size) {
     for (bool subsample : {true, false}) {
-      const std::string task = std::string("jpeg_decode_") + kSizes[size].name + (subsample ? "_420" : "_444") + "_q90";
+      const std::string task =
+          std::string("jpeg_decode_") + kSizes[size].name + (subsample ? "_420" : "_444") + "_q90";
       for (const char* who : {"orvel", "stb_image", "libjpeg-turbo", "libjpeg-turbo-float-nosmooth",
                               "libjpeg-turbo-ifast"}) {
         benchmark::RegisterBenchmark((task + "/" + who).c_str(), decode, who, size, subsample)
-            ->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
       }
     }
     const std::string task = std::string("jpeg_encode_") + kSizes[size].name + "_444_q90";
     for (const char* who : {"orvel", "libjpeg-turbo", "stb_image_write"}) {
       benchmark::RegisterBenchmark((task + "/" + who).c_str(), encode, who, size)
-          ->Unit(benchmark::kMillisecond)->UseRealTime();
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
     }
   }
 }

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (bool portable : {false, true}) {
     orvel::codec::jpeg::choosePortableJpeg(portable);
-    if (attempt([&] { return orvel::codec::jpeg::decodeJpeg(bytes); }) != expected) __builtin_trap();
+    if (attempt([&] { return orvel::codec::jpeg::decodeJpeg(bytes); }) != expected)
+      __builtin_trap();
   }
   return 0;
 }

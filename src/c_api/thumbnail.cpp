@@ -14,7 +14,8 @@ namespace orvel::capi {
 
 image::Image loadThumbnail(base::ByteView bytes) {
   const int64_t base = metadata::pipeline::exifTiffBase(bytes);
-  if (base < 0) throw image::OrvelException(image::iekUnsupported, "loadThumbnail: no EXIF segment");
+  if (base < 0)
+    throw image::OrvelException(image::iekUnsupported, "loadThumbnail: no EXIF segment");
   const std::vector<uint8_t> thumbnail = metadata::pipeline::extractExifThumbnailAt(bytes, base);
   if (thumbnail.empty()) {
     throw image::OrvelException(image::iekUnsupported, "loadThumbnail: no embedded EXIF thumbnail");
@@ -28,7 +29,8 @@ using namespace orvel::capi;
 
 extern "C" {
 
-ORVEL_API ov_status ov_image_thumbnail(const uint8_t* data, int64_t length, ov_image** out) noexcept {
+ORVEL_API ov_status ov_image_thumbnail(const uint8_t* data, int64_t length,
+                                       ov_image** out) noexcept {
   const bool valid = data != nullptr && length >= 1;
   return createHandle<ImageRecord>(Family::image, out, valid, [&] {
     auto record = std::make_unique<ImageRecord>();

@@ -49,9 +49,9 @@ struct ScanComponent {
   std::array<float, 64> quant{};  // zigzag order
   int64_t predictor = 0;
   int64_t planeWidth = 0;
-  std::vector<float> plane;       // one MCU row: 8 v rows of planeWidth samples
-  std::vector<int64_t> columns;   // plane column of each output column, unless one to one
-  std::vector<float> sampled;     // one output row of those columns
+  std::vector<float> plane;      // one MCU row: 8 v rows of planeWidth samples
+  std::vector<int64_t> columns;  // plane column of each output column, unless one to one
+  std::vector<float> sampled;    // one output row of those columns
 };
 
 class ScanDecoder {
@@ -131,13 +131,15 @@ ScanDecoder::ScanDecoder(const JpegHeader& header, const EntropySegment& segment
 
 ScanDecoder::Resume ScanDecoder::resumePoint() const {
   Resume point{reader_, {}};
-  for (std::size_t i = 0; i < components_.size(); ++i) point.predictors[i] = components_[i].predictor;
+  for (std::size_t i = 0; i < components_.size(); ++i)
+    point.predictors[i] = components_[i].predictor;
   return point;
 }
 
 void ScanDecoder::resumeFrom(const Resume& point) {
   reader_ = point.reader;
-  for (std::size_t i = 0; i < components_.size(); ++i) components_[i].predictor = point.predictors[i];
+  for (std::size_t i = 0; i < components_.size(); ++i)
+    components_[i].predictor = point.predictors[i];
   coefficients_.fill(0.0f);
 }
 
@@ -296,15 +298,16 @@ void ScanDecoder::emitRows(int64_t mcuRow, Image& out) {
     if (components_.size() == 1) {
       kernels_.yToGray(sampledRow(components_[0], y, mcuRow), row, frame_.width);
     } else {
-      kernels_.yccToRgb(sampledRow(components_[0], y, mcuRow), sampledRow(components_[1], y, mcuRow),
+      kernels_.yccToRgb(sampledRow(components_[0], y, mcuRow),
+                        sampledRow(components_[1], y, mcuRow),
                         sampledRow(components_[2], y, mcuRow), row, frame_.width);
     }
   }
 }
 
 Image ScanDecoder::decode() {
-  Image out = image::newImageForOverwrite(
-      frame_.width, frame_.height, components_.size() == 1 ? image::csGray : image::csRgb);
+  Image out = image::newImageForOverwrite(frame_.width, frame_.height,
+                                          components_.size() == 1 ? image::csGray : image::csRgb);
   int64_t decoded = 0;
   for (int64_t mcuY = 0; mcuY < mcuRows_; ++mcuY) {
     for (int64_t mcuX = 0; mcuX < mcusPerLine_; ++mcuX) {

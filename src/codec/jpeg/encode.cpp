@@ -24,7 +24,8 @@ std::array<uint8_t, 64> scaleQt(const std::array<uint8_t, 64>& base, int quality
   const int q = std::clamp(quality, 1, 100);
   const int scale = q < 50 ? 5000 / q : 200 - 2 * q;
   std::array<uint8_t, 64> scaled{};
-  for (int i = 0; i < 64; ++i) scaled[i] = static_cast<uint8_t>(std::clamp((base[i] * scale + 50) / 100, 1, 255));
+  for (int i = 0; i < 64; ++i)
+    scaled[i] = static_cast<uint8_t>(std::clamp((base[i] * scale + 50) / 100, 1, 255));
   return scaled;
 }
 
@@ -62,7 +63,8 @@ void writeHeaders(std::vector<uint8_t>& out, const Image& image,
   segU16(out, image.height);
   segU16(out, image.width);
   out.push_back(static_cast<uint8_t>(components));
-  for (int c = 0; c < components; ++c) out.insert(out.end(), {static_cast<uint8_t>(c + 1), 0x11, c == 0 ? uint8_t{0} : uint8_t{1}});
+  for (int c = 0; c < components; ++c)
+    out.insert(out.end(), {static_cast<uint8_t>(c + 1), 0x11, c == 0 ? uint8_t{0} : uint8_t{1}});
   marker(out, 0xC4, colour ? 418 : 210);
   emitDht(out, 0, 0, kLuminanceDc);
   if (colour) emitDht(out, 0, 1, kChrominanceDc);
@@ -70,7 +72,8 @@ void writeHeaders(std::vector<uint8_t>& out, const Image& image,
   if (colour) emitDht(out, 1, 1, kChrominanceAc);
   marker(out, 0xDA, 6 + 2 * components);
   out.push_back(static_cast<uint8_t>(components));
-  for (int c = 0; c < components; ++c) out.insert(out.end(), {static_cast<uint8_t>(c + 1), c == 0 ? uint8_t{0x00} : uint8_t{0x11}});
+  for (int c = 0; c < components; ++c)
+    out.insert(out.end(), {static_cast<uint8_t>(c + 1), c == 0 ? uint8_t{0x00} : uint8_t{0x11}});
   out.insert(out.end(), {0, 63, 0});
 }
 
@@ -81,7 +84,8 @@ class BitWriter {
 
   // Room for one block's worst case (every code and value at its longest, every byte stuffed).
   void reserveBlock() {
-    if (out_.size() - used_ < kBlockWorstCase) out_.resize(std::max(out_.size() * 2, used_ + kBlockWorstCase));
+    if (out_.size() - used_ < kBlockWorstCase)
+      out_.resize(std::max(out_.size() * 2, used_ + kBlockWorstCase));
   }
   // Up to 32 bits.
   void put(uint32_t bits, int count) {
@@ -133,14 +137,17 @@ struct EntropyTables {
   HuffmanEncoder ac;
 };
 
-int category(int32_t value) { return value == 0 ? 0 : 32 - __builtin_clz(static_cast<uint32_t>(std::abs(value))); }
+int category(int32_t value) {
+  return value == 0 ? 0 : 32 - __builtin_clz(static_cast<uint32_t>(std::abs(value)));
+}
 
 // The low `size` bits of a value, negative values as value - 1.
 uint32_t valueBits(int32_t value, int size) {
   return static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << size) - 1);
 }
 
-void encBlock(BitWriter& writer, const int32_t* natural, const EntropyTables& tables, int32_t& predictor) {
+void encBlock(BitWriter& writer, const int32_t* natural, const EntropyTables& tables,
+              int32_t& predictor) {
   std::array<int32_t, 64> zz;
   uint64_t nonzero = 0;
   for (int k = 0; k < 64; ++k) {
@@ -152,7 +159,8 @@ void encBlock(BitWriter& writer, const int32_t* natural, const EntropyTables& ta
   predictor = zz[0];
   const int dcSize = category(difference);
   const HuffmanCode dcCode = tables.dc[dcSize];
-  writer.put(uint32_t{dcCode.code} << dcSize | valueBits(difference, dcSize), dcCode.length + dcSize);
+  writer.put(uint32_t{dcCode.code} << dcSize | valueBits(difference, dcSize),
+             dcCode.length + dcSize);
   nonzero &= ~uint64_t{1};
   int last = 0;
   while (nonzero != 0) {
@@ -190,7 +198,8 @@ class Band {
       } else {
         for (int64_t x = 0; x < image_.width; ++x) rows[0][x] = static_cast<float>(src[x]) - 128.0f;
       }
-      for (int c = 0; c < components_; ++c) std::fill(rows[c] + image_.width, rows[c] + stride_, rows[c][image_.width - 1]);
+      for (int c = 0; c < components_; ++c)
+        std::fill(rows[c] + image_.width, rows[c] + stride_, rows[c][image_.width - 1]);
     }
   }
 
@@ -212,7 +221,7 @@ std::vector<uint8_t> encodeJpeg(const Image& image, int quality) {
   }
   const int components = image.colorspace == image::csRgb ? 3 : 1;
   const std::array<std::array<uint8_t, 64>, 2> quant = {scaleQt(kLuminanceQuant, quality),
-                                                         scaleQt(kChrominanceQuant, quality)};
+                                                        scaleQt(kChrominanceQuant, quality)};
   std::vector<uint8_t> out;
   writeHeaders(out, image, quant, components);
 
@@ -231,7 +240,8 @@ std::vector<uint8_t> encodeJpeg(const Image& image, int quality) {
     for (int64_t x = 0; x < image.width; x += 8) {
       for (int c = 0; c < components; ++c) {
         const int table = c == 0 ? 0 : 1;
-        kernels.forwardTransform(band.plane(c) + x, band.stride(), divisors[table].data(), coefficients, cosine);
+        kernels.forwardTransform(band.plane(c) + x, band.stride(), divisors[table].data(),
+                                 coefficients, cosine);
         encBlock(writer, coefficients, tables[table], predictors[c]);
       }
     }

@@ -58,7 +58,8 @@ void readHuffmanTables(ByteView p, JpegHeader& header) {
     HuffmanSpec spec;
     spec.defined = true;
     std::copy_n(&p[at + 1], 16, spec.counts.begin());
-    const std::size_t total = std::accumulate(spec.counts.begin(), spec.counts.end(), std::size_t{0});
+    const std::size_t total =
+        std::accumulate(spec.counts.begin(), spec.counts.end(), std::size_t{0});
     if (p.size() - at - 17 < total) failTruncated("jpeg: Huffman symbols truncated");
     spec.symbols.assign(&p[at + 17], &p[at + 17] + total);
     (p[at] >> 4 == 0 ? header.dc : header.ac)[id] = std::move(spec);
@@ -74,7 +75,8 @@ void readQuantTables(ByteView p, JpegHeader& header) {
     const bool wide = (p[at] >> 4) != 0;
     if (p.size() - at - 1 < (wide ? 128u : 64u)) failTruncated("jpeg: quant values truncated");
     for (std::size_t k = 0; k < 64; ++k) {
-      header.quant[id][k] = wide ? readU16be(p, static_cast<int64_t>(at + 1 + 2 * k)) : p[at + 1 + k];
+      header.quant[id][k] =
+          wide ? readU16be(p, static_cast<int64_t>(at + 1 + 2 * k)) : p[at + 1 + k];
     }
     at += 1 + (wide ? 128 : 64);
   }
@@ -107,10 +109,14 @@ void readScanHeader(ByteView p, JpegHeader& header) {
 // Why the walk stopped before a scan header, as the decoder reports it.
 [[noreturn]] void failWalkEnd(container::JpegWalkEnd end) {
   switch (end) {
-    case container::JpegWalkEnd::badMarker: failInvalid("jpeg: expected marker");
-    case container::JpegWalkEnd::lengthTruncated: failTruncated("jpeg: marker length truncated");
-    case container::JpegWalkEnd::badLength: failTruncated("jpeg: segment truncated");
-    default: failInvalid("jpeg: no scan (SOS)");
+    case container::JpegWalkEnd::badMarker:
+      failInvalid("jpeg: expected marker");
+    case container::JpegWalkEnd::lengthTruncated:
+      failTruncated("jpeg: marker length truncated");
+    case container::JpegWalkEnd::badLength:
+      failTruncated("jpeg: segment truncated");
+    default:
+      failInvalid("jpeg: no scan (SOS)");
   }
 }
 
@@ -126,12 +132,20 @@ JpegHeader readJpegHeader(ByteView bytes) {
     const ByteView payload = bytes.subspan(static_cast<std::size_t>(segment->payload()),
                                            static_cast<std::size_t>(segment->length - 2));
     switch (segment->marker) {
-      case kSof0: readFrame(payload, header.frame); break;
-      case kSof2: failUnsupported("jpeg: progressive unsupported");
+      case kSof0:
+        readFrame(payload, header.frame);
+        break;
+      case kSof2:
+        failUnsupported("jpeg: progressive unsupported");
       case kSof9:
-      case kSof10: failUnsupported("jpeg: arithmetic/12-bit unsupported");
-      case kDht: readHuffmanTables(payload, header); break;
-      case kDqt: readQuantTables(payload, header); break;
+      case kSof10:
+        failUnsupported("jpeg: arithmetic/12-bit unsupported");
+      case kDht:
+        readHuffmanTables(payload, header);
+        break;
+      case kDqt:
+        readQuantTables(payload, header);
+        break;
       case kDri:
         if (payload.size() < 2) failTruncated("jpeg: DRI truncated");
         header.restartInterval = readU16be(payload, 0);
@@ -140,7 +154,8 @@ JpegHeader readJpegHeader(ByteView bytes) {
         readScanHeader(payload, header);
         header.scanData = segment->end();
         return header;
-      default: break;  // APPn, COM, DNL and every other segment
+      default:
+        break;  // APPn, COM, DNL and every other segment
     }
   }
   failWalkEnd(walk.ended());

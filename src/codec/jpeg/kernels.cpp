@@ -109,8 +109,8 @@ inline F8 div(F8 a, F8 b) { return {_mm_div_ps(a.lo, b.lo), _mm_div_ps(a.hi, b.h
 // Adds 0.5 to values at or above 0 and -0.5 to the others, truncates, stores.
 inline __m128i roundHalfAway(__m128 q) {
   const __m128 up = _mm_cmpge_ps(q, _mm_setzero_ps());
-  const __m128 half = _mm_or_ps(_mm_and_ps(up, _mm_set1_ps(0.5f)),
-                                _mm_andnot_ps(up, _mm_set1_ps(-0.5f)));
+  const __m128 half =
+      _mm_or_ps(_mm_and_ps(up, _mm_set1_ps(0.5f)), _mm_andnot_ps(up, _mm_set1_ps(-0.5f)));
   return _mm_cvttps_epi32(_mm_add_ps(q, half));
 }
 inline void storeRounded(int32_t* out, F8 q) {
@@ -138,11 +138,18 @@ inline F8 splat(float x) {
   v.lane.fill(x);
   return v;
 }
-inline F8 add(F8 a, F8 b) { return each(a, b, [](float x, float y) { return x + y; }); }
-inline F8 mul(F8 a, F8 b) { return each(a, b, [](float x, float y) { return x * y; }); }
-inline F8 div(F8 a, F8 b) { return each(a, b, [](float x, float y) { return x / y; }); }
+inline F8 add(F8 a, F8 b) {
+  return each(a, b, [](float x, float y) { return x + y; });
+}
+inline F8 mul(F8 a, F8 b) {
+  return each(a, b, [](float x, float y) { return x * y; });
+}
+inline F8 div(F8 a, F8 b) {
+  return each(a, b, [](float x, float y) { return x / y; });
+}
 inline void storeRounded(int32_t* out, F8 q) {
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<int32_t>(q.lane[i] + (q.lane[i] >= 0 ? 0.5f : -0.5f));
+  for (int i = 0; i < 8; ++i)
+    out[i] = static_cast<int32_t>(q.lane[i] + (q.lane[i] >= 0 ? 0.5f : -0.5f));
 }
 #endif
 #include "codec/jpeg/kernels_simd.inc"
@@ -223,8 +230,7 @@ ORVEL_JPEG_TARGET void yToGray(const float* y, uint8_t* gray, int64_t count) {
   for (; i < count; ++i) gray[i] = toByte(kHalfUp + y[i]);
 }
 
-ORVEL_JPEG_TARGET void rgbToYcc(const uint8_t* rgb, int64_t count, float* y, float* cb,
-                                float* cr) {
+ORVEL_JPEG_TARGET void rgbToYcc(const uint8_t* rgb, int64_t count, float* y, float* cb, float* cr) {
   int64_t i = 0;
   for (; i + 16 <= count; i += 16) {
     __m128i in[3];
@@ -235,8 +241,8 @@ ORVEL_JPEG_TARGET void rgbToYcc(const uint8_t* rgb, int64_t count, float* y, flo
     for (int c = 0; c < 3; ++c) {
       channel[c] = _mm_setzero_si128();
       for (int chunk = 0; chunk < 3; ++chunk) {
-        channel[c] =
-            _mm_or_si128(channel[c], _mm_shuffle_epi8(in[chunk], loadMask(kDeinterleave[chunk][c])));
+        channel[c] = _mm_or_si128(channel[c],
+                                  _mm_shuffle_epi8(in[chunk], loadMask(kDeinterleave[chunk][c])));
       }
     }
     for (int h = 0; h < 2; ++h) {
@@ -248,12 +254,14 @@ ORVEL_JPEG_TARGET void rgbToYcc(const uint8_t* rgb, int64_t count, float* y, flo
       const __m256 luma = _mm256_fmadd_ps(
           _mm256_set1_ps(kBToY), v[2],
           _mm256_fmadd_ps(_mm256_set1_ps(kGToY), v[1], _mm256_mul_ps(_mm256_set1_ps(kRToY), v[0])));
-      const __m256 blue = _mm256_fmadd_ps(
-          _mm256_set1_ps(kBToCb), v[2],
-          _mm256_fmadd_ps(_mm256_set1_ps(kGToCb), v[1], _mm256_mul_ps(_mm256_set1_ps(kRToCb), v[0])));
-      const __m256 red = _mm256_fmadd_ps(
-          _mm256_set1_ps(kBToCr), v[2],
-          _mm256_fmadd_ps(_mm256_set1_ps(kGToCr), v[1], _mm256_mul_ps(_mm256_set1_ps(kRToCr), v[0])));
+      const __m256 blue =
+          _mm256_fmadd_ps(_mm256_set1_ps(kBToCb), v[2],
+                          _mm256_fmadd_ps(_mm256_set1_ps(kGToCb), v[1],
+                                          _mm256_mul_ps(_mm256_set1_ps(kRToCb), v[0])));
+      const __m256 red =
+          _mm256_fmadd_ps(_mm256_set1_ps(kBToCr), v[2],
+                          _mm256_fmadd_ps(_mm256_set1_ps(kGToCr), v[1],
+                                          _mm256_mul_ps(_mm256_set1_ps(kRToCr), v[0])));
       _mm256_storeu_ps(y + i + 8 * h, _mm256_sub_ps(luma, _mm256_set1_ps(kLevelShift)));
       _mm256_storeu_ps(cb + i + 8 * h, blue);
       _mm256_storeu_ps(cr + i + 8 * h, red);
@@ -268,8 +276,8 @@ ORVEL_JPEG_TARGET void rgbToYcc(const uint8_t* rgb, int64_t count, float* y, flo
 }  // namespace avx2
 #endif
 
-constexpr JpegKernels kPortable = {sse2::inverseTransform, sse2::forwardTransform,
-                                   yccToRgbPortable, yToGrayPortable, rgbToYccPortable};
+constexpr JpegKernels kPortable = {sse2::inverseTransform, sse2::forwardTransform, yccToRgbPortable,
+                                   yToGrayPortable, rgbToYccPortable};
 #if defined(__x86_64__)
 constexpr JpegKernels kAvx2 = {avx2::inverseTransform, avx2::forwardTransform, avx2::yccToRgb,
                                avx2::yToGray, avx2::rgbToYcc};
@@ -279,7 +287,9 @@ std::atomic<bool> portableChosen{false};
 
 }  // namespace
 
-void choosePortableJpeg(bool portable) { portableChosen.store(portable, std::memory_order_relaxed); }
+void choosePortableJpeg(bool portable) {
+  portableChosen.store(portable, std::memory_order_relaxed);
+}
 
 const JpegKernels& jpegKernels() {
 #if defined(__x86_64__)

@@ -51,18 +51,14 @@ CosineTable buildCosineTable() {
 
 }  // namespace
 
-const HuffmanCounts kLuminanceDc = {{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
-                                    kDcSymbols,
-                                    12};
-const HuffmanCounts kChrominanceDc = {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
-                                      kDcSymbols,
-                                      12};
-const HuffmanCounts kLuminanceAc = {{0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
-                                    kLuminanceAcSymbols,
-                                    162};
-const HuffmanCounts kChrominanceAc = {{0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77},
-                                      kChrominanceAcSymbols,
-                                      162};
+const HuffmanCounts kLuminanceDc = {
+    {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, kDcSymbols, 12};
+const HuffmanCounts kChrominanceDc = {
+    {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, kDcSymbols, 12};
+const HuffmanCounts kLuminanceAc = {
+    {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}, kLuminanceAcSymbols, 162};
+const HuffmanCounts kChrominanceAc = {
+    {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kChrominanceAcSymbols, 162};
 
 const CosineTable& cosineTable() {
   static const CosineTable table = buildCosineTable();

@@ -44,8 +44,8 @@ inline constexpr float kC0 = 0.70710677f;
 // cos((2x + 1) u pi / 16) for x, u in 0..7, at [x * 8 + u], computed once in single precision
 // with pi as 3.1415927. Column u = 0 holds exactly 1.
 struct CosineTable {
-  std::array<float, 64> at;       // [x * 8 + u]
-  std::array<float, 64> byFreq;   // the same transposed: [u * 8 + x]
+  std::array<float, 64> at;      // [x * 8 + u]
+  std::array<float, 64> byFreq;  // the same transposed: [u * 8 + x]
 };
 const CosineTable& cosineTable();
 

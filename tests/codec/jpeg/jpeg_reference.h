@@ -132,7 +132,9 @@ struct Comp {
   int id, h, v, tq, td = 0, ta = 0;
 };
 
-inline uint8_t clampTrunc(float v) { return static_cast<uint8_t>(std::clamp(std::trunc(v), 0.0f, 255.0f)); }
+inline uint8_t clampTrunc(float v) {
+  return static_cast<uint8_t>(std::clamp(std::trunc(v), 0.0f, 255.0f));
+}
 
 // The decoder, with the two rules the library adds: a one-component scan has one block per
 // MCU, and frames of more than 2^30 pixels are refused.
@@ -201,7 +203,8 @@ inline image::Image decode(const Bytes& d, int64_t maxTestPixels = 1 << 22) {
         const int id = p[o] & 15, wide = p[o] >> 4;
         if (id >= 4) fail(iekInvalid, "jpeg: bad quant table id");
         if (pl - o - 1 < (wide ? 128u : 64u)) fail(iekTruncated, "jpeg: quant values truncated");
-        for (int k = 0; k < 64; ++k) qt[id][k] = wide ? p[o + 1 + 2 * k] << 8 | p[o + 2 + 2 * k] : p[o + 1 + k];
+        for (int k = 0; k < 64; ++k)
+          qt[id][k] = wide ? p[o + 1 + 2 * k] << 8 | p[o + 2 + 2 * k] : p[o + 1 + k];
         o += wide ? 129 : 65;
       }
     } else if (m == 0xDD) {
@@ -213,12 +216,14 @@ inline image::Image decode(const Bytes& d, int64_t maxTestPixels = 1 << 22) {
       if (p[0] != comps.size()) fail(iekInvalid, "jpeg: SOS component mismatch");
       if (pl < 1 + 2u * p[0]) fail(iekTruncated, "jpeg: SOS selectors truncated");
       for (int i = 0; i < p[0]; ++i) {
-        auto c = std::find_if(comps.begin(), comps.end(), [&](const Comp& k) { return k.id == p[1 + 2 * i]; });
+        auto c = std::find_if(comps.begin(), comps.end(),
+                              [&](const Comp& k) { return k.id == p[1 + 2 * i]; });
         if (c == comps.end()) fail(iekInvalid, "jpeg: SOS unknown component");
         c->td = p[2 + 2 * i] >> 4;
         c->ta = p[2 + 2 * i] & 15;
         if (c->td >= 4 || c->ta >= 4) fail(iekInvalid, "jpeg: bad Huffman table ref");
-        if (!dc[c->td].defined || !ac[c->ta].defined) fail(iekInvalid, "jpeg: scan references an undefined Huffman table");
+        if (!dc[c->td].defined || !ac[c->ta].defined)
+          fail(iekInvalid, "jpeg: scan references an undefined Huffman table");
       }
       scan = pos;
     }
@@ -234,10 +239,14 @@ inline image::Image decode(const Bytes& d, int64_t maxTestPixels = 1 << 22) {
     if (i + 1 >= n) break;
     const int m = d[i + 1];
     i += 2;
-    if (m == 0x00) data.push_back(0xFF);
-    else if (m >= 0xD0 && m <= 0xD7) rst.push_back(data.size());
-    else if (m == 0xD9) break;
-    else fail(iekInvalid, "jpeg: bad marker in entropy");
+    if (m == 0x00)
+      data.push_back(0xFF);
+    else if (m >= 0xD0 && m <= 0xD7)
+      rst.push_back(data.size());
+    else if (m == 0xD9)
+      break;
+    else
+      fail(iekInvalid, "jpeg: bad marker in entropy");
   }
   if (int64_t{width} * height > (int64_t{1} << 30)) fail(iekInvalid, "jpeg: dimensions too large");
   if (int64_t{width} * height > maxTestPixels) throw TooLarge();
@@ -279,14 +288,16 @@ inline image::Image decode(const Bytes& d, int64_t maxTestPixels = 1 << 22) {
               }
               k += run;
               if (k > 63) fail(iekInvalid, "jpeg: AC index out of range");
-              F[kZz[k]] = static_cast<float>(extend(r.receive(s), s)) * static_cast<float>(qt[c.tq][k]);
+              F[kZz[k]] =
+                  static_cast<float>(extend(r.receive(s), s)) * static_cast<float>(qt[c.tq][k]);
               ++k;
             }
             float f[64];
             idct(F, f);
             const int x0 = (mx * bh + bx) * 8, y0 = (my * bv + by) * 8;
             for (int y = 0; y < 8; ++y)
-              for (int x = 0; x < 8; ++x) planes[ci][static_cast<std::size_t>(y0 + y) * pw[ci] + x0 + x] = f[y * 8 + x];
+              for (int x = 0; x < 8; ++x)
+                planes[ci][static_cast<std::size_t>(y0 + y) * pw[ci] + x0 + x] = f[y * 8 + x];
           }
       }
       ++decoded;
@@ -301,7 +312,8 @@ inline image::Image decode(const Bytes& d, int64_t maxTestPixels = 1 << 22) {
     for (int x = 0; x < width; ++x) {
       float s[3];
       for (std::size_t ci = 0; ci < comps.size(); ++ci)
-        s[ci] = planes[ci][static_cast<std::size_t>(y * comps[ci].v / vmax) * pw[ci] + x * comps[ci].h / hmax];
+        s[ci] = planes[ci][static_cast<std::size_t>(y * comps[ci].v / vmax) * pw[ci] +
+                           x * comps[ci].h / hmax];
       uint8_t* px = out.pixels.data() + (static_cast<std::size_t>(y) * width + x) * comps.size();
       if (single) {
         px[0] = clampTrunc(s[0] + 128.5f);
@@ -343,25 +355,29 @@ struct Spec {
 inline const Spec& annexK(int which) {  // 0 luma DC, 1 chroma DC, 2 luma AC, 3 chroma AC
   static const std::vector<int> dcVals = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
   static const std::vector<int> lumaAc = {
-      0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
-      0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72,
-      0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37,
-      0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59,
-      0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x83,
-      0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3,
-      0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3,
-      0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2,
-      0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
+      0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61,
+      0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52,
+      0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72, 0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25,
+      0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45,
+      0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64,
+      0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x83,
+      0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99,
+      0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6,
+      0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3,
+      0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8,
+      0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
   static const std::vector<int> chromaAc = {
-      0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61, 0x71, 0x13, 0x22,
-      0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23, 0x33, 0x52, 0xf0, 0x15, 0x62, 0x72, 0xd1,
-      0x0a, 0x16, 0x24, 0x34, 0xe1, 0x25, 0xf1, 0x17, 0x18, 0x19, 0x1a, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x35, 0x36,
-      0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58,
-      0x59, 0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a,
-      0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a,
-      0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba,
-      0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda,
-      0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
+      0x00, 0x01, 0x02, 0x03, 0x11, 0x04, 0x05, 0x21, 0x31, 0x06, 0x12, 0x41, 0x51, 0x07, 0x61,
+      0x71, 0x13, 0x22, 0x32, 0x81, 0x08, 0x14, 0x42, 0x91, 0xa1, 0xb1, 0xc1, 0x09, 0x23, 0x33,
+      0x52, 0xf0, 0x15, 0x62, 0x72, 0xd1, 0x0a, 0x16, 0x24, 0x34, 0xe1, 0x25, 0xf1, 0x17, 0x18,
+      0x19, 0x1a, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44,
+      0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5a, 0x63,
+      0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a,
+      0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97,
+      0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4,
+      0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca,
+      0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7,
+      0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
   static const Spec specs[4] = {{{0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, dcVals},
                                 {{0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}, dcVals},
                                 {{0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}, lumaAc},
@@ -407,26 +423,33 @@ inline Bytes encode(const image::Image& img, int quality) {
   const int nc = img.colorspace == image::csRgb ? 3 : 1;
   const int q = std::clamp(quality, 1, 100);
   const int scale = q < 50 ? 5000 / q : 200 - 2 * q;
-  static const int k1[64] = {16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55,
-                             14, 13, 16, 24, 40, 57, 69, 56, 14, 17, 22, 29, 51, 87, 80, 62,
-                             18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
+  static const int k1[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                             14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                             18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
                              49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
   int qt[2][64];
   for (int i = 0; i < 64; ++i) {
-    const int base2 = (i % 8 < 4 && i / 8 < 4) ? std::array{17, 18, 24, 47, 18, 21, 26, 66, 24, 26, 56, 99, 47, 66, 99, 99}[i / 8 * 4 + i % 8] : 99;
+    const int base2 = (i % 8 < 4 && i / 8 < 4)
+                          ? std::array{17, 18, 24, 47, 18, 21, 26, 66,
+                                       24, 26, 56, 99, 47, 66, 99, 99}[i / 8 * 4 + i % 8]
+                          : 99;
     qt[0][i] = std::clamp((k1[i] * scale + 50) / 100, 1, 255);
     qt[1][i] = std::clamp((base2 * scale + 50) / 100, 1, 255);
   }
   Bytes o = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
-  auto u16 = [&](int v) { o.push_back(static_cast<uint8_t>(v >> 8)), o.push_back(static_cast<uint8_t>(v)); };
+  auto u16 = [&](int v) {
+    o.push_back(static_cast<uint8_t>(v >> 8)), o.push_back(static_cast<uint8_t>(v));
+  };
   o.insert(o.end(), {0xFF, 0xDB}), u16(nc == 3 ? 132 : 67);
   for (int t = 0; t < (nc == 3 ? 2 : 1); ++t) {
     o.push_back(static_cast<uint8_t>(t));
     for (int k = 0; k < 64; ++k) o.push_back(static_cast<uint8_t>(qt[t][kZz[k]]));
   }
-  o.insert(o.end(), {0xFF, 0xC0}), u16(8 + 3 * nc), o.push_back(8), u16(static_cast<int>(img.height));
+  o.insert(o.end(), {0xFF, 0xC0}), u16(8 + 3 * nc), o.push_back(8),
+      u16(static_cast<int>(img.height));
   u16(static_cast<int>(img.width)), o.push_back(static_cast<uint8_t>(nc));
-  for (int c = 0; c < nc; ++c) o.insert(o.end(), {static_cast<uint8_t>(c + 1), 0x11, static_cast<uint8_t>(c == 0 ? 0 : 1)});
+  for (int c = 0; c < nc; ++c)
+    o.insert(o.end(), {static_cast<uint8_t>(c + 1), 0x11, static_cast<uint8_t>(c == 0 ? 0 : 1)});
   o.insert(o.end(), {0xFF, 0xC4}), u16(nc == 3 ? 418 : 210);
   for (int which : nc == 3 ? std::vector{0, 1, 2, 3} : std::vector{0, 2}) {
     const Spec& s = annexK(which);
@@ -435,7 +458,8 @@ inline Bytes encode(const image::Image& img, int quality) {
     o.insert(o.end(), s.vals.begin(), s.vals.end());
   }
   o.insert(o.end(), {0xFF, 0xDA}), u16(6 + 2 * nc), o.push_back(static_cast<uint8_t>(nc));
-  for (int c = 0; c < nc; ++c) o.insert(o.end(), {static_cast<uint8_t>(c + 1), static_cast<uint8_t>(c == 0 ? 0 : 0x11)});
+  for (int c = 0; c < nc; ++c)
+    o.insert(o.end(), {static_cast<uint8_t>(c + 1), static_cast<uint8_t>(c == 0 ? 0 : 0x11)});
   o.insert(o.end(), {0, 63, 0});
   const auto dcMap = std::array{buildHuffEnc(annexK(0)), buildHuffEnc(annexK(1))};
   const auto acMap = std::array{buildHuffEnc(annexK(2)), buildHuffEnc(annexK(3))};
@@ -448,13 +472,18 @@ inline Bytes encode(const image::Image& img, int quality) {
         float f[64], F[64];
         for (int y = 0; y < 8; ++y)
           for (int x = 0; x < 8; ++x) {
-            const int64_t sy = std::min(by * 8 + y, img.height - 1), sx = std::min(bx * 8 + x, img.width - 1);
+            const int64_t sy = std::min(by * 8 + y, img.height - 1),
+                          sx = std::min(bx * 8 + x, img.width - 1);
             const uint8_t* p = img.pixels.data() + (sy * img.width + sx) * nc;
             float v;
-            if (nc == 1) v = static_cast<float>(p[0]) - 128;
-            else if (c == 0) v = std::fma(0.114f, float(p[2]), std::fma(0.587f, float(p[1]), 0.299f * p[0])) - 128;
-            else if (c == 1) v = std::fma(0.5f, float(p[2]), std::fma(-0.331264f, float(p[1]), -0.168736f * p[0]));
-            else v = std::fma(-0.081312f, float(p[2]), std::fma(-0.418688f, float(p[1]), 0.5f * p[0]));
+            if (nc == 1)
+              v = static_cast<float>(p[0]) - 128;
+            else if (c == 0)
+              v = std::fma(0.114f, float(p[2]), std::fma(0.587f, float(p[1]), 0.299f * p[0])) - 128;
+            else if (c == 1)
+              v = std::fma(0.5f, float(p[2]), std::fma(-0.331264f, float(p[1]), -0.168736f * p[0]));
+            else
+              v = std::fma(-0.081312f, float(p[2]), std::fma(-0.418688f, float(p[1]), 0.5f * p[0]));
             f[y * 8 + x] = v;
           }
         fdct(f, F);

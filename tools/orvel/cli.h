@@ -35,6 +35,13 @@ int writeImage(ov_image* image, const char* source, const char* path, std::strin
 // standard error ("orvel: cannot read 'x': No such file or directory") and answers false.
 bool checkReadable(const char* path);
 
+// True when a file can be written at target through a temporary file beside it; otherwise
+// prints why ("orvel: cannot write 'x': Is a directory") and answers false.
+bool checkWritable(const std::string& target);
+
+// The bytes of a readable file (empty when it cannot be read).
+std::vector<uint8_t> fileBytes(const std::string& path);
+
 // JSON text with every white-space byte outside strings removed.
 std::string compactJson(std::string_view json);
 

@@ -50,6 +50,9 @@ struct Huff {
   int counts[17] = {};
   std::vector<uint8_t> vals;
   int maxcode[18] = {}, valptr[17] = {}, mincode[17] = {};
+  // A table no DHT defined has no codes: a scan that names one component twice leaves another
+  // on table 0, which may be such a table.
+  Huff() { std::fill(std::begin(maxcode), std::end(maxcode), -1); }
 };
 
 inline void buildHuff(Huff& h) {

@@ -255,11 +255,12 @@ typedef struct ov_image ov_image;
 #define OV_IMAGE_RGB 1
 #define OV_IMAGE_RGBA 2
 
-/* Decodes PNG, BMP, QOI, PNM/PAM, PCX and HEIF/AVIF (and the other formats this build
- * decodes), detected from the leading bytes, into a new handle. hint 0 to 7 detect; 8 decodes as
- * TGA (which has no signature); hint outside 0..10, NULL data or length < 1 give 2. A truncated or
- * malformed input gives 2, an unknown format or an unsupported variant 4. On failure *out is NULL.
- * A file declaring a huge image with little data fails without taking the memory it declares. */
+/* Decodes PNG, baseline JPEG, BMP, QOI, PNM/PAM, PCX and HEIF/AVIF (and the other formats this
+ * build decodes), detected from the leading bytes, into a new handle. hint 0 to 7 detect; 8
+ * decodes as TGA (which has no signature); hint outside 0..10, NULL data or length < 1 give 2. A
+ * truncated or malformed input gives 2, an unknown format or an unsupported variant 4. On failure
+ * *out is NULL. A file declaring a huge image with little data fails without taking the memory
+ * it declares; images of more than 2^30 pixels are refused. */
 ORVEL_API ov_status ov_image_decode_buffer(const uint8_t *data, int64_t length, int32_t hint,
                                            ov_image **out) OV_NOEXCEPT;
 
@@ -292,6 +293,14 @@ ORVEL_API void ov_image_free(ov_image *handle) OV_NOEXCEPT;
 /* Adds a reference to a live image handle and returns it (NULL for a NULL or unknown handle).
  * The library's own functions use it to hold an image for the length of an operation. */
 ORVEL_API ov_image *imgOf(ov_image *handle) OV_NOEXCEPT;
+
+/* Decodes the JPEG thumbnail that the EXIF block of a file's bytes carries (JPEG, TIFF, PNG, WebP
+ * or HEIF/AVIF; the block's IFD1 names it) into a new handle, at its stored size. 2 for NULL
+ * pointers or length < 1; 4 when the bytes have no EXIF block or the block no thumbnail; a
+ * thumbnail that does not decode gives the decoder's status (2, or 4 for an unsupported variant).
+ * On failure *out is NULL. */
+ORVEL_API ov_status ov_image_thumbnail(const uint8_t *data, int64_t length,
+                                       ov_image **out) OV_NOEXCEPT;
 
 /* The encoder a format number of ov_image_encode names (1 PNG gives 0, 2 JPEG 1, 3 BMP 2,
  * 4 QOI 3, 5 PNM 4, 8 TGA 5), or -1 for a number that names none. */

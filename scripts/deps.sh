@@ -9,7 +9,8 @@ packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   libheif-dev libheif-examples
   libimagequant-dev
   libvips-dev
-  python3-venv python3-pytest python3-numpy python3-pandas python3-dask python3-distributed exiv2)
+  python3-venv python3-pytest python3-numpy python3-pandas python3-dask python3-distributed exiv2
+  libjpeg62-turbo-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,7 @@
 
 #include "c_api/registry.h"
 #include "c_api/signals.h"
+#include "codec/jpeg/jpeg.h"
 #include "color/spaces.h"
 #include "palette/quantize.h"
 #include "orvel.h"
@@ -16,6 +17,7 @@ namespace {
 // registered on first use and closed to further registration here.
 void initialiseGlobals() {
   orvel::capi::installSignalHandlers();
+  orvel::codec::jpeg::initJpegTables();
   orvel::color::sealSpaces();
   orvel::palette::sealQuantizeAlgos();
 }

@@ -5,6 +5,7 @@
 #include "codec/bmp/bmp.h"
 #include "codec/codec.h"
 #include "codec/heif/heif.h"
+#include "codec/jpeg/jpeg.h"
 #include "codec/png/png.h"
 #include "codec/pcx/pcx.h"
 #include "codec/pnm/pnm.h"
@@ -49,7 +50,7 @@ Image decodeImage(ByteView bytes) {
   if (hasBytesAt(bytes, 0, "qoif")) return qoi::decodeQoi(bytes);
   if (isPnm(bytes)) return pnm::decodePnm(bytes);
   if (looksLikePng(bytes)) return png::decodePng(bytes);
-  if (hasBytesAt(bytes, 0, "\xFF\xD8")) notBuilt("jpeg: decoder not built");
+  if (hasBytesAt(bytes, 0, "\xFF\xD8")) return jpeg::decodeJpeg(bytes);
   if (heif::isHeif(bytes)) return heif::decodeHeif(bytes);
   if (isGif(bytes)) notBuilt("gif: decoder not built");
   if (container::isWebp(bytes)) notBuilt("webp: decoder not built");
@@ -59,10 +60,9 @@ Image decodeImage(ByteView bytes) {
 }
 
 std::vector<uint8_t> encodeImage(const Image& image, EncodeFormat format, int quality) {
-  (void)quality;
   switch (format) {
     case efPng: return png::encodePng(image);
-    case efJpeg: notBuilt("jpeg: encoder not built");
+    case efJpeg: return jpeg::encodeJpeg(image, quality);
     case efBmp: return bmp::encodeBmp(image);
     case efQoi: return qoi::encodeQoi(image);
     case efPnm: return pnm::encodePnm(image);

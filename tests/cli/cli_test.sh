@@ -50,6 +50,21 @@ case "$case_name" in
     run info "$work/bad.png"; expect_status 2
     grep -q "cannot decode" "$work/err" || fail "bad input: $(cat "$work/err")"
     ;;
+  jpeg_thumb)
+    printf 'P6\n16 8\n255\n' > "$work/in.ppm"
+    head -c 384 /dev/urandom >> "$work/in.ppm"
+    run convert "$work/in.ppm" "$work/q100.jpg" --quality 100; expect_status 0
+    run convert "$work/in.ppm" "$work/q10.jpeg" --quality 10; expect_status 0
+    [ "$(stat -c %s "$work/q10.jpeg")" -lt "$(stat -c %s "$work/q100.jpg")" ] || fail "quality ignored"
+    run info "$work/q10.jpeg"; expect_status 0
+    grep -q "jpeg.*16x8.*3 channels" "$work/out" || fail "info: $(cat "$work/out")"
+    run thumb "$work/q100.jpg" "$work/none.png"; expect_status 1
+    cp "$photo" "$work/photo.jpg"
+    exiftool -q -overwrite_original "-ThumbnailImage<=$work/q100.jpg" "$work/photo.jpg" || fail "exiftool"
+    run thumb "$work/photo.jpg" "$work/thumb.png"; expect_status 0
+    run info "$work/thumb.png"; expect_status 0
+    grep -q "png.*16x8.*3 channels" "$work/out" || fail "thumb: $(cat "$work/out")"
+    ;;
   meta_one)
     run meta "$photo"; expect_status 0
     json_check 'doc["isValid"] is True and doc["tags"]["Make"] == "Canon"'

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "codec/bmp/bmp.h"
+#include "codec/jpeg/jpeg.h"
 #include "codec/pcx/pcx.h"
 #include "codec/png/png.h"
 #include "codec/pnm/pnm.h"
@@ -87,7 +88,24 @@ TEST(HostileInput, HugeDeclaredImagesCommitNoMemory) {
       {orvel::testing::pngChunk("IHDR", header),
        orvel::testing::pngChunk("IDAT", deflate::zlibDeflate(Bytes(12000, 0))),
        orvel::testing::pngChunk("IEND", {})});
+  // Baseline JPEG, three components: one-code Huffman tables (every block is two bits), then
+  // four bytes of scan data.
+  auto jpeg = [](uint8_t sideHigh, uint8_t sideLow) {
+    Bytes f(200);
+    f.clear();
+    f.insert(f.end(), {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0});
+    f.insert(f.end(), 64, 1);
+    f.insert(f.end(), {0xFF, 0xC0, 0, 17, 8, sideHigh, sideLow, sideHigh, sideLow, 3, 1, 0x22, 0, 2,
+                       0x11, 0, 3, 0x11, 0, 0xFF, 0xC4, 0, 38, 0x00, 1});
+    f.insert(f.end(), 15, 0);
+    f.insert(f.end(), {0, 0x10, 1});
+    f.insert(f.end(), 15, 0);
+    f.insert(f.end(), {0, 0xFF, 0xDA, 0, 12, 3, 1, 0, 2, 0, 3, 0, 0, 63, 0, 0, 0, 0, 0});
+    return f;
+  };
   const std::tuple<std::function<image::Image(base::ByteView)>, Bytes, const char*> cases[] = {
+      {jpeg::decodeJpeg, jpeg(0x80, 0), "jpeg: entropy stream truncated"},
+      {jpeg::decodeJpeg, jpeg(0xFF, 0xFF), "jpeg: dimensions too large"},
       {png::decodePng, png, "png: filtered data too short"},
       {bmp::decodeBmp, bmp, "bmp: pixel data truncated"},
       {qoi::decodeQoi, qoi, "qoi: pixel stream truncated"},

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "orvel.h"
+
 namespace orvel_cli {
 
 // Exit codes: 0 success, 1 a lookup found nothing, 2 bad usage or an unreadable input.
@@ -18,6 +20,16 @@ int runTags(int argc, char** argv);
 int runGet(int argc, char** argv);
 int runInfo(int argc, char** argv);
 int runConvert(int argc, char** argv);
+int runThumb(int argc, char** argv);
+
+// The whole file into `out`; on failure prints why on standard error and answers false.
+bool readFile(const char* path, std::vector<uint8_t>& out);
+bool writeFile(const std::string& path, const uint8_t* data, int64_t length);
+
+// Encodes the image in the format `formatName` names (or, when empty, the extension of
+// `path`) and writes it there. 0, or kUsageError after a message naming `source`.
+int writeImage(ov_image* image, const char* source, const char* path, std::string formatName,
+               int quality);
 
 // True when the path names a file this process can open and read; otherwise prints why on
 // standard error ("orvel: cannot read 'x': No such file or directory") and answers false.

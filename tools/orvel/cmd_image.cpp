@@ -1,4 +1,5 @@
-// orvel info and orvel convert: decoding images into handles and encoding them again.
+// orvel info and orvel convert: decoding images into handles and encoding them again; reading
+// and writing whole files for the image commands.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -62,21 +63,6 @@ const char* formatName(const std::vector<uint8_t>& b, bool asTga) {
   return "unknown";
 }
 
-bool readFile(const char* path, std::vector<uint8_t>& out) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "orvel: cannot read '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  char chunk[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) out.insert(out.end(), chunk, chunk + got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) std::fprintf(stderr, "orvel: cannot read '%s'\n", path);
-  return !failed;
-}
-
 // Decodes a file; TGA, which has no signature, is recognised by its extension.
 ov_image* decodeFile(const char* path, std::vector<uint8_t>& bytes, bool& asTga) {
   if (!readFile(path, bytes)) return nullptr;
@@ -89,19 +75,6 @@ ov_image* decodeFile(const char* path, std::vector<uint8_t>& bytes, bool& asTga)
                  bytes.empty() ? "the file is empty" : ov_image_strerror(status));
   }
   return image;
-}
-
-bool writeFile(const std::string& path, const uint8_t* data, int64_t length) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "orvel: cannot write '%s': %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  const bool written = std::fwrite(data, 1, static_cast<std::size_t>(length), file) ==
-                       static_cast<std::size_t>(length);
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
-  return written && closed;
 }
 
 std::string infoLine(const char* path, ov_image* image, const char* format, bool json) {
@@ -123,6 +96,55 @@ std::string infoLine(const char* path, ov_image* image, const char* format, bool
 }
 
 }  // namespace
+
+bool readFile(const char* path, std::vector<uint8_t>& out) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "orvel: cannot read '%s': %s\n", path, std::strerror(errno));
+    return false;
+  }
+  char chunk[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) out.insert(out.end(), chunk, chunk + got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) std::fprintf(stderr, "orvel: cannot read '%s'\n", path);
+  return !failed;
+}
+
+bool writeFile(const std::string& path, const uint8_t* data, int64_t length) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "orvel: cannot write '%s': %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  const bool written = std::fwrite(data, 1, static_cast<std::size_t>(length), file) ==
+                       static_cast<std::size_t>(length);
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
+  return written && closed;
+}
+
+int writeImage(ov_image* image, const char* source, const char* path, std::string formatName,
+               int quality) {
+  if (formatName.empty()) formatName = lowerExtension(path);
+  const EncodeTarget* target = targetNamed(formatName);
+  if (target == nullptr) {
+    std::fprintf(stderr, "orvel: cannot tell which format to write for '%s' (use --format)\n", path);
+    return kUsageError;
+  }
+  uint8_t* encoded = nullptr;
+  int64_t length = 0;
+  const ov_status status = ov_image_encode(image, target->format, quality, &encoded, &length);
+  if (status != OV_IMAGE_OK) {
+    std::fprintf(stderr, "orvel: cannot encode '%s' as %s: %s\n", source, std::string(target->name).c_str(),
+                 ov_image_strerror(status));
+    return kUsageError;
+  }
+  const bool written = writeFile(path, encoded, length);
+  ov_image_buffer_free(encoded);
+  return written ? 0 : kUsageError;
+}
 
 int runInfo(int argc, char** argv) {
   bool json = false;
@@ -168,12 +190,11 @@ int runConvert(int argc, char** argv) {
     }
   }
   if (paths.size() != 2) {
-    std::fputs("usage: orvel convert IN OUT [--format png|bmp|qoi|pnm|tga|jpg] [--quality N]\n", stderr);
+    std::fputs("usage: orvel convert IN OUT [--format png|jpg|bmp|qoi|pnm|tga] [--quality N]\n", stderr);
     return kUsageError;
   }
   if (formatName.empty()) formatName = lowerExtension(paths[1]);
-  const EncodeTarget* target = targetNamed(formatName);
-  if (target == nullptr) {
+  if (targetNamed(formatName) == nullptr) {
     std::fprintf(stderr, "orvel: cannot tell which format to write for '%s' (use --format)\n", paths[1]);
     return kUsageError;
   }
@@ -181,18 +202,9 @@ int runConvert(int argc, char** argv) {
   bool asTga = false;
   ov_image* image = decodeFile(paths[0], bytes, asTga);
   if (image == nullptr) return kUsageError;
-  uint8_t* encoded = nullptr;
-  int64_t length = 0;
-  const ov_status status = ov_image_encode(image, target->format, quality, &encoded, &length);
+  const int status = writeImage(image, paths[0], paths[1], formatName, quality);
   ov_image_free(image);
-  if (status != OV_IMAGE_OK) {
-    std::fprintf(stderr, "orvel: cannot encode '%s' as %s: %s\n", paths[0], std::string(target->name).c_str(),
-                 ov_image_strerror(status));
-    return kUsageError;
-  }
-  const bool written = writeFile(paths[1], encoded, length);
-  ov_image_buffer_free(encoded);
-  return written ? 0 : kUsageError;
+  return status;
 }
 
 }  // namespace orvel_cli

@@ -35,7 +35,11 @@ constexpr const char* kUsage =
     "                 decode each image and print its format, size, channels and layout\n"
     "  convert IN OUT [--format F] [--quality N]\n"
     "                 decode IN and write it in the format OUT's extension (or F) names:\n"
-    "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"
+    "                 png, jpg/jpeg (--quality, default 90), bmp, qoi, pnm/ppm/pgm/pam, tga;\n"
+    "                 .tga input is read as TGA\n"
+    "  thumb IN OUT [--format F] [--quality N]\n"
+    "                 write the thumbnail embedded in IN's EXIF as OUT (format as for\n"
+    "                 convert); exit status 1 when IN has none\n"
     "  palette IN [-n 8] [--algo NAME] [--space NAME] [--seed S] [--json] [--swatch OUT.png]\n"
     "                 the image's colours: sRGB hex and work-space components per line\n"
     "  resize IN OUT (--width W | --height H | --fit WxH) [--filter box|bilinear|nearest]\n"
@@ -85,6 +89,7 @@ int main(int argc, char** argv) {
   if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
   if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
   if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
+  if (command == "thumb") return finish(orvel_cli::runThumb(argc - 2, argv + 2));
   if (command == "palette") return finish(orvel_cli::runPalette(argc - 2, argv + 2));
   if (command == "resize") return finish(orvel_cli::runResize(argc - 2, argv + 2));
   if (command == "rotate") return finish(orvel_cli::runRotate(argc - 2, argv + 2));

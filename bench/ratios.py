@@ -1,5 +1,6 @@
 """Prints 'ratio <task> vs <peer>: x.xx' for every task measured for orvel and a peer."""
 import json
+import re
 import sys
 
 
@@ -18,6 +19,8 @@ def read_times(paths):
             if bench.get("run_type") == "aggregate" and bench.get("aggregate_name") != "median":
                 continue
             name = bench.get("run_name") or bench.get("name", "")
+            # Benchmarks that set their own iterations or time carry these suffixes.
+            name = re.sub(r"(/iterations:\d+)?(/repeats:\d+)?(/manual_time)?$", "", name)
             task, _, impl = name.rpartition("/")
             if task:
                 times.setdefault(task, {})[impl] = float(bench["real_time"])

@@ -284,6 +284,81 @@ ORVEL_API ov_image *imgOf(ov_image *handle) OV_NOEXCEPT;
  * 4 QOI 3, 5 PNM 4, 8 TGA 5), or -1 for a number that names none. */
 ORVEL_API int32_t encodeFmtFromCint(int32_t value) OV_NOEXCEPT;
 
+/* ---- Palettes ---------------------------------------------------------------------------- */
+
+/* A few representative colours of an image, in the colour space the extraction worked in. */
+typedef struct ov_palette ov_palette;
+
+/* One colour: three components in the space named by `space`, and alpha (palette colours
+ * always have alpha 1). 20 bytes. Space tags and their component scales:
+ *   1 srgb, 3 p3, 5 rec2020, 7 a98, 9 prophoto (encoded, 0-1), 2, 4, 6, 8, 10 their linear
+ *   forms; 11 xyz and 12 xyy (Y of white = 1; x, y, Y); 13 lab and 14 lch (CIELAB relative to
+ *   D50, L 0-100, h in degrees); 15 oklab and 16 oklch (L 0-1); 17 hsv, 18 hsl, 19 hwb (h in
+ *   degrees, the others 0-1); 20 cmyk (C, M, Y = 1 - R', G', B', with K = 0); 21 ycbcr (BT.709
+ *   weights, Y 0-1, Cb and Cr -0.5-0.5); 22 ictcp and 23 jzazbz (media white at 203 cd/m^2);
+ *   24 cam16 (J, C, h), 25 cam16-ucs (J', a', b'), 26 hct (hue, chroma, tone 0-100), under
+ *   the CAM16 default viewing conditions of Material Color Utilities. */
+typedef struct ov_color {
+  float c0, c1, c2;
+  float alpha;
+  uint32_t space;
+} ov_color;
+
+/* Options of an extraction; pass NULL for the defaults (seed 0, max_iterations 20, the rest
+ * 0). max_iterations bounds the k-means iterations and sets the training passes of
+ * "neuquant" (below 2 means one pass; its time grows with pixels x passes x n); weighted (non-zero) refines the k-means centroids with
+ * each pixel weighted by its OKLab chroma plus one. parallel and threads are accepted; all
+ * work runs on the calling thread. */
+typedef struct ov_quantize_opts {
+  int64_t seed;
+  int32_t max_iterations;
+  int32_t weighted;
+  int32_t parallel;
+  int32_t threads;
+} ov_quantize_opts;
+
+/* Reduces a Gray, RGB or RGBA image to at most n colours and stores a new palette handle in
+ * *out. algorithm is one of "wu" (the default when NULL), "kmeans", "kmeansPP", "medianCut",
+ * "octree", "neuquant" (exact, case-sensitive); work_space is the tag of the space the
+ * algorithm works in (0 means 15, OKLab); the palette's colours are in that space. The same
+ * image, arguments and seed always give the same palette. Fewer than n colours come back when
+ * the image has fewer (Wu, median cut, octree). Returns 0; 2 when out is NULL, the image handle
+ * is NULL or unknown, n < 1, the image's layout is not Gray, RGB or RGBA, the space is unknown
+ * or a pixel cannot be expressed in it (black in xyy), the k-means algorithms are asked for a
+ * space other than OKLab or for more colours than pixels ("neuquant" likewise), or another
+ * option is out of range; 4 for an unknown algorithm. *out is NULL unless 0 is returned. Free
+ * the palette with ov_palette_free(). */
+ORVEL_API ov_status ov_image_extract_palette(const ov_image *image, int32_t n,
+                                             const char *algorithm, uint32_t work_space,
+                                             const ov_quantize_opts *opts,
+                                             ov_palette **out) OV_NOEXCEPT;
+
+/* The number of colours; 0 for a NULL or unknown handle. */
+ORVEL_API int64_t ov_palette_len(const ov_palette *palette) OV_NOEXCEPT;
+
+/* Copies colour index (0-based) into *out and returns 0; 2 for a NULL out, a NULL or unknown
+ * handle, or an index outside [0, ov_palette_len()). */
+ORVEL_API ov_status ov_palette_color_at(const ov_palette *palette, int64_t index,
+                                        ov_color *out) OV_NOEXCEPT;
+
+/* The palette's kind (1 for every extracted palette), intent (0) and the seed it was extracted
+ * with; 0 for a NULL or unknown handle. */
+ORVEL_API uint8_t ov_palette_tag(const ov_palette *palette) OV_NOEXCEPT;
+ORVEL_API uint8_t ov_palette_intent(const ov_palette *palette) OV_NOEXCEPT;
+ORVEL_API uint64_t ov_palette_seed(const ov_palette *palette) OV_NOEXCEPT;
+
+/* Releases the palette; NULL, unknown and already freed handles are ignored. */
+ORVEL_API void ov_palette_free(ov_palette *palette) OV_NOEXCEPT;
+
+/* The colour record of these five fields. */
+ORVEL_API ov_color toOvColor(float c0, float c1, float c2, float alpha,
+                             uint32_t space) OV_NOEXCEPT;
+
+/* Adds one reference to a live palette handle and returns it (NULL for a NULL or unknown
+ * handle). The library uses it to hold a palette for the length of a call; no exported
+ * function drops that reference, so a palette passed here outlives ov_palette_free(). */
+ORVEL_API ov_palette *paletteOf(ov_palette *palette) OV_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

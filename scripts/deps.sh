@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev libexif-dev libexiv2-dev libimage-exiftool-perl
   python3-pil netpbm libqoi-dev libstb-dev libpng-dev libspng-dev
-  libheif-dev libheif-examples)
+  libheif-dev libheif-examples
+  libimagequant-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

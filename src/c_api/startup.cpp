@@ -5,14 +5,19 @@
 
 #include "c_api/registry.h"
 #include "c_api/signals.h"
+#include "color/spaces.h"
+#include "palette/quantize.h"
 #include "orvel.h"
 
 namespace {
 
 // Builds every table the library needs before the first call; the handle lock is a
-// constant-initialised mutex and needs no work here.
+// constant-initialised mutex and needs no work here. The colour spaces and quantisers are
+// registered on first use and closed to further registration here.
 void initialiseGlobals() {
   orvel::capi::installSignalHandlers();
+  orvel::color::sealSpaces();
+  orvel::palette::sealQuantizeAlgos();
 }
 
 void initialiseOrDie() noexcept {

@@ -29,6 +29,8 @@ constexpr int kMaxCandidates = 64;
 constexpr int kMinMatch = 3;
 constexpr int kMaxTripleHashBits = 16;
 constexpr int32_t kWindowMask = kWindowSize - 1;
+// No position: 2^31 lies more than a window before every position below 2^31.
+constexpr uint32_t kNone = uint32_t{1} << 31;
 // Slack past the output bound for the bit writer's whole-word stores.
 constexpr size_t kWriterSlack = 8;
 
@@ -135,63 +137,52 @@ int tripleHashBits(size_t size) {
   return std::clamp(static_cast<int>(std::bit_width(size)), 10, kMaxTripleHashBits);
 }
 
-class Compressor {
- public:
-  Compressor(std::span<const uint8_t> input, uint8_t* out)
-      : in_(input.data()),
-        size_(static_cast<int32_t>(input.size())),
-        writer_(out),
-        hashShift_(32 - tripleHashBits(input.size())),
-        slots_(new uint32_t[std::min<size_t>(input.size(), kWindowSize)]),
-        newest_(new int32_t[size_t{1} << (32 - hashShift_)]) {}
-
-  size_t run();
-
- private:
-  Key keyAt(int32_t i) const;
-  void insert(int32_t i, const Key& key);
-  int32_t matchLength(int32_t earlier, int32_t here, int32_t limit) const;
-  void findMatch(int32_t i, const Key& key, int32_t& bestLength, int32_t& bestDistance) const;
-
-  const uint8_t* in_;
-  int32_t size_;
-  BitWriter writer_;
-  std::array<uint16_t, kHashSize> bucketCount_;  // positions inserted per bucket, mod 2^16
-  const int hashShift_;
+// What the match finder reads and updates. The encoder works on a local copy of these
+// pointers and of the bit writer, so that the output's byte stores, which may alias anything,
+// do not make the compiler reload them.
+struct Matcher {
+  const uint8_t* in;
+  int32_t size;
+  int hashShift;
+  uint16_t* bucketCount;  // positions inserted per bucket, mod 2^16
   // Per position of the last 32 KiB (fewer for a smaller input), in one word: its number
   // within its bucket (low half) and how far back the previous position with the same triple
   // hash lies (high half; 0 when none lies within 32 KiB). A position's slot is only read
   // while it lies within the window, and no later position can have reused it by then.
-  std::unique_ptr<uint32_t[]> slots_;
-  std::unique_ptr<int32_t[]> newest_;  // per triple hash, -1 for none
+  uint32_t* slots;
+  uint32_t* newest;  // per triple hash, kNone for none
+
+  Key keyAt(int32_t i) const;
+  void insert(int32_t i, const Key& key) const;
+  int32_t matchLength(int32_t earlier, int32_t here, int32_t limit) const;
+  void findMatch(int32_t i, const Key& key, int32_t& bestLength, int32_t& bestDistance) const;
 };
 
 // Only called with three bytes ahead.
-Key Compressor::keyAt(int32_t i) const {
+inline Key Matcher::keyAt(int32_t i) const {
   uint32_t triple;
-  if (size_ - i >= 4) {
-    std::memcpy(&triple, in_ + i, sizeof triple);
+  if (size - i >= 4) {
+    std::memcpy(&triple, in + i, sizeof triple);
     if constexpr (std::endian::native == std::endian::big) triple = __builtin_bswap32(triple);
     triple &= 0xFFFFFF;
   } else {
-    triple = in_[i] | in_[i + 1] << 8 | in_[i + 2] << 16;
+    triple = in[i] | in[i + 1] << 8 | in[i + 2] << 16;
   }
   const uint32_t bucket = (triple & 0x7F00) | triple >> 16;
-  const uint32_t tripleHash = (triple * 0x9E3779B1u) >> hashShift_;
+  const uint32_t tripleHash = (triple * 0x9E3779B1u) >> hashShift;
   return {triple, bucket, tripleHash};
 }
 
-void Compressor::insert(int32_t i, const Key& key) {
-  const int32_t previous = newest_[key.tripleHash];
-  const uint32_t back = previous >= 0 && i - previous <= kWindowSize ? i - previous : 0;
-  slots_[i & kWindowMask] = back << 16 | bucketCount_[key.bucket]++;
-  newest_[key.tripleHash] = i;
+inline void Matcher::insert(int32_t i, const Key& key) const {
+  const uint32_t back = static_cast<uint32_t>(i) - newest[key.tripleHash];
+  slots[i & kWindowMask] = (back <= kWindowSize ? back << 16 : 0) | bucketCount[key.bucket]++;
+  newest[key.tripleHash] = static_cast<uint32_t>(i);
 }
 
 // Matching bytes at the two positions, at most `limit`; eight at a time while they fit.
-int32_t Compressor::matchLength(int32_t earlier, int32_t here, int32_t limit) const {
-  const uint8_t* a = in_ + earlier;
-  const uint8_t* b = in_ + here;
+inline int32_t Matcher::matchLength(int32_t earlier, int32_t here, int32_t limit) const {
+  const uint8_t* a = in + earlier;
+  const uint8_t* b = in + here;
   int32_t length = 0;
   while (length + 8 <= limit) {
     uint64_t x;
@@ -210,64 +201,79 @@ int32_t Compressor::matchLength(int32_t earlier, int32_t here, int32_t limit) co
 }
 
 // The first longest match among the candidates the defining walk examines.
-void Compressor::findMatch(int32_t i, const Key& key, int32_t& bestLength,
-                           int32_t& bestDistance) const {
-  const int32_t limit = std::min(kMaxMatch, size_ - i);
+inline void Matcher::findMatch(int32_t i, const Key& key, int32_t& bestLength,
+                               int32_t& bestDistance) const {
+  const int32_t limit = std::min(kMaxMatch, size - i);
   // Candidates with this many newer positions in the bucket lie beyond the first 64.
-  const auto newestNumber = static_cast<uint16_t>(bucketCount_[key.bucket] - 1);
-  int32_t candidate = newest_[key.tripleHash];
-  for (uint32_t slot = 0; candidate >= 0 && i - candidate <= kWindowSize;
-       candidate = (slot >> 16) == 0 ? -1 : candidate - static_cast<int32_t>(slot >> 16)) {
-    slot = slots_[candidate & kWindowMask];
+  const auto newestNumber = static_cast<uint16_t>(bucketCount[key.bucket] - 1);
+  // Candidates count back from i in unsigned arithmetic: none (kNone) and the end of a chain
+  // (a step of 2^17) both lie beyond the window, so one test ends the walk.
+  const auto here = static_cast<uint32_t>(i);
+  for (uint32_t candidate = newest[key.tripleHash]; here - candidate - 1 < kWindowSize;) {
+    const uint32_t slot = slots[candidate & kWindowMask];
     uint32_t triple;
-    std::memcpy(&triple, in_ + candidate, sizeof triple);  // candidate + 4 <= i + 3 <= size
+    std::memcpy(&triple, in + candidate, sizeof triple);  // candidate + 4 <= i + 3 <= size
     if constexpr (std::endian::native == std::endian::big) triple = __builtin_bswap32(triple);
-    if ((triple & 0xFFFFFF) != key.triple) continue;  // another triple with the same hash
-    const auto newer = static_cast<uint16_t>(newestNumber - slot);
-    if (newer >= kMaxCandidates) break;
-    if (in_[candidate + bestLength] != in_[i + bestLength]) continue;
-    const int32_t length = matchLength(candidate, i, limit);
-    if (length > bestLength) {
-      bestLength = length;
-      bestDistance = i - candidate;
-      if (length == limit) break;
+    if ((triple & 0xFFFFFF) == key.triple) {  // else another triple with the same hash
+      const auto newer = static_cast<uint16_t>(newestNumber - slot);
+      if (newer >= kMaxCandidates) break;
+      if (in[candidate + bestLength] == in[i + bestLength]) {
+        const int32_t length = matchLength(static_cast<int32_t>(candidate), i, limit);
+        if (length > bestLength) {
+          bestLength = length;
+          bestDistance = static_cast<int32_t>(here - candidate);
+          if (length == limit) break;
+        }
+      }
     }
+    const uint32_t back = slot >> 16;
+    candidate -= back == 0 ? uint32_t{1} << 17 : back;
   }
 }
 
-size_t Compressor::run() {
-  writer_.put(3, 3);  // BFINAL 1, BTYPE 1: fixed Huffman codes
-  bucketCount_.fill(0);
-  std::fill_n(newest_.get(), size_t{1} << (32 - hashShift_), -1);
+// Writes the block for `input` into `out` (room for 9 bits a byte and kWriterSlack more) and
+// returns its size.
+size_t encode(std::span<const uint8_t> input, uint8_t* out) {
+  const auto size = static_cast<int32_t>(input.size());
+  const int hashBits = tripleHashBits(input.size());
+  auto bucketCount = std::make_unique<uint16_t[]>(kHashSize);  // zeroed
+  std::unique_ptr<uint32_t[]> slots(new uint32_t[std::min<size_t>(input.size(), kWindowSize)]);
+  std::unique_ptr<uint32_t[]> newest(new uint32_t[size_t{1} << hashBits]);
+  std::fill_n(newest.get(), size_t{1} << hashBits, kNone);
+  const Matcher m{input.data(), size, 32 - hashBits, bucketCount.get(), slots.get(),
+                  newest.get()};
+  const uint8_t* const in = input.data();
+  BitWriter writer(out);
+  writer.put(3, 3);  // BFINAL 1, BTYPE 1: fixed Huffman codes
   int32_t i = 0;
-  while (i < size_) {
-    if (size_ - i < kMinMatch) {
-      writer_.put(kLiteralCodes[in_[i]].bits, kLiteralCodes[in_[i]].length);
+  while (i < size) {
+    if (size - i < kMinMatch) {
+      writer.put(kLiteralCodes[in[i]].bits, kLiteralCodes[in[i]].length);
       ++i;
       continue;
     }
-    const Key key = keyAt(i);
+    const Key key = m.keyAt(i);
     // The next position's chain head is wanted next unless a match is found: fetch it early.
-    if (size_ - i > kMinMatch) __builtin_prefetch(&newest_[keyAt(i + 1).tripleHash]);
+    if (size - i > kMinMatch) __builtin_prefetch(&m.newest[m.keyAt(i + 1).tripleHash]);
     int32_t bestLength = 0;
     int32_t bestDistance = 0;
-    findMatch(i, key, bestLength, bestDistance);
-    insert(i, key);
+    m.findMatch(i, key, bestLength, bestDistance);
+    m.insert(i, key);
     if (bestLength < kMinMatch) {
-      writer_.put(kLiteralCodes[in_[i]].bits, kLiteralCodes[in_[i]].length);
+      writer.put(kLiteralCodes[in[i]].bits, kLiteralCodes[in[i]].length);
       ++i;
       continue;
     }
     const Code length = kLengthCodes[bestLength];
     const Code distance = distanceCode(static_cast<uint32_t>(bestDistance));
-    writer_.put(length.bits | distance.bits << length.length, length.length + distance.length);
+    writer.put(length.bits | distance.bits << length.length, length.length + distance.length);
     const int32_t end = i + bestLength;
-    const int32_t lastInserted = std::min(end, size_ - kMinMatch + 1);
-    for (++i; i < lastInserted; ++i) insert(i, keyAt(i));
+    const int32_t lastInserted = std::min(end, size - kMinMatch + 1);
+    for (++i; i < lastInserted; ++i) m.insert(i, m.keyAt(i));
     i = end;
   }
-  writer_.put(kEndCode.bits, kEndCode.length);
-  return writer_.finish();
+  writer.put(kEndCode.bits, kEndCode.length);
+  return writer.finish();
 }
 
 }  // namespace
@@ -278,8 +284,7 @@ std::vector<uint8_t> compress(std::span<const uint8_t> input) {
   }
   // Nine bits per byte at most, and the block header and end code.
   std::vector<uint8_t> out(input.size() + input.size() / 8 + 16 + kWriterSlack);
-  auto compressor = std::make_unique<Compressor>(input, out.data());  // 64 KiB: not on the stack
-  out.resize(compressor->run());
+  out.resize(encode(input, out.data()));
   return out;
 }
 

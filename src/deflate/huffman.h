@@ -146,8 +146,9 @@ constexpr CanonicalCode buildHuff(std::span<const uint8_t> lengths, TreeKind kin
 inline constexpr int kMaxRootBits = 11;
 
 // Where the root bits hold a literal's code and the whole code of a second literal after
-// it, the entry decodes both; no literal code is shorter than `shortestLiteral`. Entries are visited from the top: the second literal's entry
-// lies at a lower index, still unpaired when it is read.
+// it, the entry decodes both; no literal code is shorter than `shortestLiteral`. Entries are
+// visited from the top: the second literal's entry lies at a lower index, still unpaired
+// when it is read.
 constexpr void pairLiterals(std::span<uint32_t> root, int rootBits, int shortestLiteral) {
   const auto longestFirst = static_cast<uint32_t>(rootBits - shortestLiteral);
   for (size_t i = root.size(); i-- > 0;) {

@@ -518,10 +518,10 @@ bool fastLoopPlain(FastState& state) { return fastLoop(state); }
 std::atomic<bool> portableLoopChosen{false};
 
 #if defined(__x86_64__)
-[[gnu::target("bmi2")]] bool fastLoopBmi2(FastState& state) { return fastLoop(state); }
+[[gnu::target("bmi,bmi2")]] bool fastLoopBmi2(FastState& state) { return fastLoop(state); }
 
 bool runFastLoop(FastState& state) {
-  static const bool bmi2 = __builtin_cpu_supports("bmi2");
+  static const bool bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   const bool portable = portableLoopChosen.load(std::memory_order_relaxed);
   return bmi2 && !portable ? fastLoopBmi2(state) : fastLoopPlain(state);
 }

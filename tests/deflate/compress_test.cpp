@@ -174,7 +174,8 @@ Bytes crowdedChains(size_t size, uint32_t seed) {
   Bytes out(size);
   for (size_t i = 0; i < size; ++i) {
     const uint32_t r = rng();
-    out[i] = i % 3 == 0 ? static_cast<uint8_t>(r % 40) : static_cast<uint8_t>(0x41 + (r & 1) * 0x80 + (r >> 8) % 2);
+    const uint32_t pair = 0x41 + (r & 1) * 0x80 + (r >> 8) % 2;
+    out[i] = static_cast<uint8_t>(i % 3 == 0 ? r % 40 : pair);
   }
   return out;
 }

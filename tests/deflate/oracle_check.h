@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,102 +17,80 @@
 
 namespace orvel::deflate::testing {
 
-inline constexpr uint8_t kUntouched = 0xA5;
-
-// What a decode gave: its output or its failure.
+// What a decode gave: its output and consumed count, or its failure ("message/kind").
 struct Answer {
-  bool ok = false;
   std::vector<uint8_t> output;
   int64_t consumed = 0;
-  std::string message;
-  int kind = -1;
+  std::string failure;
+  bool operator==(const Answer&) const = default;
 };
 
-inline Answer decodedAs(std::vector<uint8_t> output, int64_t consumed = 0) {
-  return {true, std::move(output), consumed, {}, -1};
-}
-
-inline std::string describe(const Answer& a) {
-  return a.ok ? "ok, " + std::to_string(a.output.size()) + " bytes, consumed " +
-                    std::to_string(a.consumed)
-              : a.message + "/" + std::to_string(a.kind);
-}
-
-inline ::testing::AssertionResult sameAnswer(const Answer& got, const Answer& expected,
-                                             const std::string& what) {
-  if (got.ok == expected.ok && got.output == expected.output && got.consumed == expected.consumed &&
-      got.message == expected.message && got.kind == expected.kind) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << what << ": " << describe(got) << ", expected " << describe(expected);
-}
-
-inline Answer answerOf(const std::function<Answer()>& decode) {
+template <typename Decode>
+Answer answerOf(Decode decode) {
   try {
     return decode();
   } catch (const ZepraException& e) {
-    return {false, {}, 0, e.what(), e.kind()};
+    return {{}, 0, std::string(e.what()) + "/" + std::to_string(e.kind())};
   }
 }
 
-// Decodes into a buffer of `size` bytes filled with a marker, through `decode` (which
-// returns the produced and consumed counts), and checks the marker survives past the output.
-inline Answer answerInto(size_t size,
-                         const std::function<InflateIntoResult(std::span<uint8_t>)>& decode,
-                         bool& touchedBeyond) {
-  std::vector<uint8_t> buffer(size, kUntouched);
+// Decodes into `size` marked bytes; `decode` gives the produced and consumed counts. After a
+// decode no byte past the output may have changed.
+template <typename Decode>
+Answer answerInto(size_t size, Decode decode) {
+  std::vector<uint8_t> buffer(size, 0xA5);
   Answer answer = answerOf([&] {
-    const InflateIntoResult r = decode(buffer);
-    return decodedAs(std::vector<uint8_t>(buffer.begin(), buffer.begin() + r.produced), r.consumed);
+    const InflateIntoResult r = decode(std::span<uint8_t>(buffer));
+    return Answer{{buffer.begin(), buffer.begin() + r.produced}, r.consumed, {}};
   });
-  touchedBeyond = false;
-  if (answer.ok) {
-    for (size_t i = answer.output.size(); i < size; ++i) touchedBeyond |= buffer[i] != kUntouched;
+  const auto past = buffer.begin() + static_cast<long>(answer.output.size());
+  if (answer.failure.empty() &&
+      std::any_of(past, buffer.end(), [](uint8_t b) { return b != 0xA5; })) {
+    answer.failure = "wrote past its output";
   }
   return answer;
 }
 
-// Caps too large to allocate are tried into a buffer of the expected size when the reference
-// decoded, and not at all otherwise.
-inline constexpr int64_t kLargestBuffer = 1 << 24;
+inline ::testing::AssertionResult same(const Answer& got, const Answer& expected,
+                                       const std::string& where) {
+  if (got == expected) return ::testing::AssertionSuccess();
+  auto text = [](const Answer& a) {
+    return a.failure.empty()
+               ? std::to_string(a.output.size()) + " bytes, consumed " + std::to_string(a.consumed)
+               : a.failure;
+  };
+  return ::testing::AssertionFailure()
+         << where << ": " << text(got) << ", expected " << text(expected);
+}
 
 inline ::testing::AssertionResult agreesWithReference(std::span<const uint8_t> input, int64_t start,
                                                       int64_t cap, int64_t budget) {
   const reference::Outcome r = reference::inflate(input, start, cap, budget);
-  const Answer expected{r.ok, r.output, r.consumed, r.message, r.kind};
+  const Answer expected = r.ok ? Answer{r.output, r.consumed, {}}
+                               : Answer{{}, 0, r.message + "/" + std::to_string(r.kind)};
   const std::string where = " (size " + std::to_string(input.size()) + ", cap " +
                             std::to_string(cap) + ", budget " + std::to_string(budget) + ")";
   const Answer got = answerOf([&] {
     InflateResult result = inflateWithConsumed(input, start, cap, budget);
-    return decodedAs(std::move(result.output), result.consumed);
+    return Answer{std::move(result.output), result.consumed, {}};
   });
-  if (auto same = sameAnswer(got, expected, "vector" + where); !same) return same;
-  const int64_t size = cap <= kLargestBuffer ? std::max<int64_t>(cap, 0)
-                       : expected.ok         ? static_cast<int64_t>(expected.output.size())
-                                             : -1;
-  if (size < 0) return ::testing::AssertionSuccess();
-  bool touched = false;
-  const Answer into = answerInto(
-      static_cast<size_t>(size),
-      [&](std::span<uint8_t> out) { return inflateIntoWithConsumed(input, start, out, budget); },
-      touched);
-  if (touched) return ::testing::AssertionFailure() << "wrote past its output" << where;
-  return sameAnswer(into, expected, "into" + where);
+  if (auto agree = same(got, expected, "vector" + where); !agree) return agree;
+  // A cap too large to allocate is tried with the exact size when the reference decoded.
+  if (cap > (1 << 24) && !r.ok) return ::testing::AssertionSuccess();
+  const int64_t size = cap > (1 << 24) ? static_cast<int64_t>(r.output.size()) : cap;
+  const Answer into = answerInto(static_cast<size_t>(std::max<int64_t>(size, 0)), [&](auto out) {
+    return inflateIntoWithConsumed(input, start, out, budget);
+  });
+  return same(into, expected, "into" + where);
 }
 
 // zlibInflateInto with a buffer of `cap` bytes answers exactly as zlibInflate with that cap.
 inline ::testing::AssertionResult zlibIntoAgrees(std::span<const uint8_t> stream, int64_t cap) {
-  const Answer expected = answerOf([&] { return decodedAs(zlibInflate(stream, cap)); });
-  bool touched = false;
-  const Answer into = answerInto(
-      static_cast<size_t>(cap),
-      [&](std::span<uint8_t> out) {
-        return InflateIntoResult{zlibInflateInto(stream, out), 0};
-      },
-      touched);
-  if (touched) return ::testing::AssertionFailure() << "wrote past its output, cap " << cap;
-  return sameAnswer(into, expected, "zlib into, cap " + std::to_string(cap));
+  const Answer expected = answerOf([&] { return Answer{zlibInflate(stream, cap), 0, {}}; });
+  const Answer into = answerInto(static_cast<size_t>(cap), [&](auto out) {
+    return InflateIntoResult{zlibInflateInto(stream, out), 0};
+  });
+  return same(into, expected, "zlib into, cap " + std::to_string(cap));
 }
 
 }  // namespace orvel::deflate::testing

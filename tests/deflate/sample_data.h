@@ -1,6 +1,6 @@
 // Inputs for compression tests and benchmarks: random bytes, repetitive bytes, English
 // text from the system's licence files, photo-like scanlines (smooth colour with noise,
-// filtered the way PNG filters rows) and synthetic photographs with adaptive filtering.
+// filtered the way PNG filters rows) and the pixels of synthetic photographs.
 #pragma once
 
 #include <algorithm>
@@ -163,48 +163,6 @@ inline std::vector<uint8_t> photoPixels(int width, int height, int channels, uin
         px[3] = static_cast<uint8_t>(std::clamp(std::lround(255 * hole), 0L, 255L));
       }
     }
-  }
-  return out;
-}
-
-// PNG scanlines of the pixels: each row behind its filter byte, filtered with the one of
-// the five filters whose residuals have the least sum of magnitudes, as PNG writers
-// commonly choose.
-inline std::vector<uint8_t> adaptiveFiltered(const std::vector<uint8_t>& pixels, int width,
-                                             int height, int channels) {
-  const size_t stride = static_cast<size_t>(width) * channels;
-  std::vector<uint8_t> out;
-  out.reserve((stride + 1) * height);
-  std::vector<uint8_t> zero(stride, 0);
-  std::vector<uint8_t> best(stride);
-  std::vector<uint8_t> trial(stride);
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = &pixels[y * stride];
-    const uint8_t* up = y > 0 ? &pixels[(y - 1) * stride] : zero.data();
-    long bestCost = -1;
-    int bestFilter = 0;
-    for (int filter = 0; filter < 5; ++filter) {
-      long cost = 0;
-      for (size_t i = 0; i < stride; ++i) {
-        const int a = i >= static_cast<size_t>(channels) ? row[i - channels] : 0;
-        const int b = up[i];
-        const int c = i >= static_cast<size_t>(channels) ? up[i - channels] : 0;
-        int predicted = 0;
-        if (filter == 1) predicted = a;
-        if (filter == 2) predicted = b;
-        if (filter == 3) predicted = (a + b) / 2;
-        if (filter == 4) {
-          const int p = a + b - c;
-          const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-          predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        }
-        trial[i] = static_cast<uint8_t>(row[i] - predicted);
-        cost += std::abs(static_cast<int8_t>(trial[i]));
-      }
-      if (bestCost < 0 || cost < bestCost) bestCost = cost, bestFilter = filter, best.swap(trial);
-    }
-    out.push_back(static_cast<uint8_t>(bestFilter));
-    out.insert(out.end(), best.begin(), best.end());
   }
   return out;
 }

@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "cmd_edit.h"
+#include "cmd_palette.h"
 #include "orvel.h"
 
 namespace {
@@ -27,7 +28,10 @@ constexpr const char* kUsage =
     "                 decode each image and print its format, size, channels and layout\n"
     "  convert IN OUT [--format F] [--quality N]\n"
     "                 decode IN and write it in the format OUT's extension (or F) names:\n"
-    "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"    "  version        print the library version and ABI numbers\n"
+    "                 png, bmp, qoi, pnm/ppm/pgm/pam, tga; .tga input is read as TGA\n"
+    "  palette IN [-n 8] [--algo NAME] [--space NAME] [--seed S] [--json] [--swatch OUT.png]\n"
+    "                 the image's colours: sRGB hex and work-space components per line\n"
+    "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 
 int printVersion() {
@@ -66,6 +70,7 @@ int main(int argc, char** argv) {
   if (command == "strip") return finish(orvel_cli::runStrip(argc - 2, argv + 2));
   if (command == "info") return finish(orvel_cli::runInfo(argc - 2, argv + 2));
   if (command == "convert") return finish(orvel_cli::runConvert(argc - 2, argv + 2));
+  if (command == "palette") return finish(orvel_cli::runPalette(argc - 2, argv + 2));
   std::fprintf(stderr, "orvel: unknown command '%s'\n\n%s", argv[1], kUsage);
   return orvel_cli::kUsageError;
 }

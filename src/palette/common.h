@@ -1,0 +1,92 @@
+// Helpers shared by the quantisers.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "color/image.h"
+#include "palette/palette.h"
+#include "palette/quantize.h"
+
+namespace orvel::palette {
+
+// The distinct colours of an image and, per pixel, the index of its colour: the image's own
+// index when it carries one, otherwise one built here.
+class DistinctIndex {
+ public:
+  explicit DistinctIndex(const color::ColorImage& image);
+  const std::vector<color::Components>& colours() const { return *colours_; }
+  const std::vector<uint32_t>& of() const { return *of_; }
+
+ private:
+  std::vector<color::Components> ownColours_;
+  std::vector<uint32_t> ownOf_;
+  const std::vector<color::Components>* colours_;
+  const std::vector<uint32_t>* of_;
+};
+
+// The distinct byte triples of an 8-bit Gray, RGB or RGBA image (grey repeated in all three),
+// in order of first appearance, each converted once from sRGB (byte / 255) into `space` by
+// `to`. indexOf gives the index of a triple that occurs in the image.
+// Pixels ahead whose table slots a scan over the image loads early.
+inline constexpr std::size_t kPrefetchDistance = 16;
+
+class ByteColours {
+ public:
+  ByteColours();
+  ~ByteColours();
+  ByteColours(ByteColours&& other) noexcept;
+  ByteColours& operator=(ByteColours&&) = delete;
+  ByteColours(const ByteColours&) = delete;
+
+  std::vector<color::Components> colours;
+
+  uint32_t indexOf(uint8_t r, uint8_t g, uint8_t b) const {
+    return slots_[mortonCode(r, g, b)] - 1;
+  }
+  // The triple's bits interleaved (R, G, B from the top), so similar colours sit together.
+  static uint32_t mortonCode(uint8_t r, uint8_t g, uint8_t b) {
+    return kSpread[r] << 2 | kSpread[g] << 1 | kSpread[b];
+  }
+  // indexOf for every pixel, in order.
+  std::vector<uint32_t> pixelIndices(const image::Image& img) const;
+  bool seen(uint8_t r, uint8_t g, uint8_t b) const;
+  // Starts loading the slot of a triple that will be looked up soon.
+  void prefetch(uint8_t r, uint8_t g, uint8_t b) const {
+    __builtin_prefetch(slots_ + mortonCode(r, g, b));
+  }
+  // Records a triple not seen before with its converted colour.
+  void add(uint8_t r, uint8_t g, uint8_t b, const color::Components& converted);
+
+ private:
+  static constexpr std::array<uint32_t, 256> kSpread = [] {
+    std::array<uint32_t, 256> spread{};
+    for (uint32_t v = 0; v < 256; ++v) {
+      for (int bit = 0; bit < 8; ++bit) spread[v] |= ((v >> bit) & 1u) << (3 * bit);
+    }
+    return spread;
+  }();
+  uint32_t* slots_;              // by Morton code of the triple
+  bool ownsSlots_ = false;       // a table of its own, or the thread's
+  std::vector<uint32_t> codes_;  // the codes set, cleared again on destruction
+};
+
+// The first conversion that fails gives its error.
+color::Result<ByteColours> distinctByteColours(const image::Image& img, color::SpaceTag space);
+
+// Wu's quantiser straight from an 8-bit image: the result of computeWu on the image's colour
+// image converted into `space`, without building that image.
+color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
+                                          const QuantizeOpts& o);
+
+// "<algorithm>: empty image" (kind 12).
+color::ColorError emptyImage(const std::string& algorithm);
+
+// An extracted palette (tag 1, intent 0, the options' seed) of double-precision colours in
+// the given space, alpha 1.
+color::Result<Palette> extractedPalette(const std::vector<std::array<double, 3>>& colours,
+                                        color::SpaceTag space, const QuantizeOpts& opts,
+                                        const std::string& noColoursMessage);
+
+}  // namespace orvel::palette

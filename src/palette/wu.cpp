@@ -1,0 +1,247 @@
+// Wu's quantiser: a 16-level histogram per axis over the image's own component ranges,
+// cumulative moment tables, and greedy splits of the box with the largest variance gain.
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "palette/common.h"
+
+namespace orvel::palette {
+namespace {
+
+constexpr int kSide = 17;  // 16 bins and the zero plane
+constexpr int kCells = kSide * kSide * kSide;
+constexpr double kMinGain = 1e-12;
+
+int cellIndex(int r, int g, int b) { return (r * kSide + g) * kSide + b; }
+
+struct Moments {
+  double n = 0, s0 = 0, s1 = 0, s2 = 0, q = 0;
+};
+
+struct Tables {
+  std::vector<int64_t> count = std::vector<int64_t>(kCells, 0);
+  std::vector<double> s0 = std::vector<double>(kCells, 0), s1 = s0, s2 = s0, q = s0;
+};
+
+// Cumulative sums along each axis in turn (c2, then c1, then c0).
+template <class T>
+void buildPrefix(std::vector<T>& t) {
+  for (int r = 1; r < kSide; ++r)
+    for (int g = 1; g < kSide; ++g)
+      for (int b = 1; b < kSide; ++b) t[cellIndex(r, g, b)] += t[cellIndex(r, g, b - 1)];
+  for (int r = 1; r < kSide; ++r)
+    for (int g = 1; g < kSide; ++g)
+      for (int b = 1; b < kSide; ++b) t[cellIndex(r, g, b)] += t[cellIndex(r, g - 1, b)];
+  for (int r = 1; r < kSide; ++r)
+    for (int g = 1; g < kSide; ++g)
+      for (int b = 1; b < kSide; ++b) t[cellIndex(r, g, b)] += t[cellIndex(r - 1, g, b)];
+}
+
+// Inclusive bin ranges 0..15 per axis.
+struct Box {
+  int lo[3];
+  int hi[3];
+};
+
+template <class T>
+T corner(const std::vector<T>& t, const Box& x) {
+  const int r1 = x.hi[0] + 1, g1 = x.hi[1] + 1, b1 = x.hi[2] + 1;
+  const int r0 = x.lo[0], g0 = x.lo[1], b0 = x.lo[2];
+  return t[cellIndex(r1, g1, b1)] - t[cellIndex(r0, g1, b1)] - t[cellIndex(r1, g0, b1)] +
+         t[cellIndex(r0, g0, b1)] - t[cellIndex(r1, g1, b0)] + t[cellIndex(r0, g1, b0)] +
+         t[cellIndex(r1, g0, b0)] - t[cellIndex(r0, g0, b0)];
+}
+
+Moments boxSum(const Tables& t, const Box& box) {
+  return {static_cast<double>(corner(t.count, box)), corner(t.s0, box), corner(t.s1, box),
+          corner(t.s2, box), corner(t.q, box)};
+}
+
+// n times the box's squared error; 0 for an empty box.
+double score(const Moments& m) {
+  if (m.n == 0) return 0.0;
+  return m.q * m.n - (m.s0 * m.s0 + m.s1 * m.s1 + m.s2 * m.s2);
+}
+
+struct Cut {
+  bool found = false;
+  double gain = -std::numeric_limits<double>::infinity();
+  int axis = 0;
+  int at = 0;
+};
+
+Cut bestCut(const Tables& t, const Box& box) {
+  const double whole = score(boxSum(t, box));
+  Cut best;
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int j = box.lo[axis]; j < box.hi[axis]; ++j) {
+      Box lower = box;
+      Box upper = box;
+      lower.hi[axis] = j;
+      upper.lo[axis] = j + 1;
+      const Moments ml = boxSum(t, lower);
+      const Moments mu = boxSum(t, upper);
+      if (ml.n == 0 || mu.n == 0) continue;
+      const double gain = whole - (score(ml) + score(mu));
+      if (!best.found || gain > best.gain) best = {true, gain, axis, j};
+    }
+  }
+  return best;
+}
+
+// Bin 1..16 of a value within [min, max]; every value in bin 1 when the range is empty.
+int binOf(float v, double min, double max) {
+  if (max <= min) return 1;
+  const double scaled = std::floor((static_cast<double>(v) - min) / (max - min) * 16.0);
+  const int bin = scaled < 0 ? 0 : (scaled > 15 ? 15 : static_cast<int>(scaled));
+  return bin + 1;
+}
+
+// The minimum and maximum of each component over the distinct colours.
+struct Ranges {
+  double min[3];
+  double max[3];
+};
+
+template <class Colours>
+Ranges rangesOf(const Colours& colours) {
+  Ranges r;
+  for (int a = 0; a < 3; ++a) r.min[a] = r.max[a] = colours[0][a];
+  for (const auto& c : colours) {
+    for (int a = 0; a < 3; ++a) {
+      if (c[a] < r.min[a]) r.min[a] = c[a];
+      if (c[a] > r.max[a]) r.max[a] = c[a];
+    }
+  }
+  return r;
+}
+
+// Per distinct colour: its cell, its components and its squared magnitude.
+struct Entry {
+  int cell;
+  float c0, c1, c2;
+  double q;
+};
+
+template <class Colours>
+std::vector<Entry> entriesOf(const Colours& colours) {
+  const Ranges r = rangesOf(colours);
+  std::vector<Entry> entries(colours.size());
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    const auto& c = colours[i];
+    const double c0 = c[0], c1 = c[1], c2 = c[2];
+    entries[i] = {cellIndex(binOf(c[0], r.min[0], r.max[0]), binOf(c[1], r.min[1], r.max[1]),
+                            binOf(c[2], r.min[2], r.max[2])),
+                  c[0], c[1], c[2], c0 * c0 + c1 * c1 + c2 * c2};
+  }
+  return entries;
+}
+
+// The moments of one cell, kept together while pixels are added.
+struct Cell {
+  int64_t count = 0;
+  double s0 = 0, s1 = 0, s2 = 0, q = 0;
+
+  void add(const Entry& e) {
+    count += 1;
+    s0 += e.c0;
+    s1 += e.c1;
+    s2 += e.c2;
+    q += e.q;
+  }
+};
+
+Tables tablesOf(const std::vector<Cell>& cells) {
+  Tables t;
+  for (int i = 0; i < kCells; ++i) {
+    t.count[i] = cells[i].count;
+    t.s0[i] = cells[i].s0;
+    t.s1[i] = cells[i].s1;
+    t.s2[i] = cells[i].s2;
+    t.q[i] = cells[i].q;
+  }
+  return t;
+}
+
+// The moments of the pixels, added in pixel order (`of` names each pixel's distinct colour).
+Tables histogram(const std::vector<Entry>& entries, const std::vector<uint32_t>& of) {
+  std::vector<Cell> cells(kCells);
+  for (uint32_t d : of) cells[entries[d].cell].add(entries[d]);
+  return tablesOf(cells);
+}
+
+color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag space,
+                                       const QuantizeOpts& o) {
+  buildPrefix(t.count);
+  buildPrefix(t.s0);
+  buildPrefix(t.s1);
+  buildPrefix(t.s2);
+  buildPrefix(t.q);
+
+  std::vector<Box> boxes = {Box{{0, 0, 0}, {15, 15, 15}}};
+  std::vector<Cut> cuts = {bestCut(t, boxes[0])};
+  while (static_cast<int64_t>(boxes.size()) < n) {
+    std::size_t chosen = boxes.size();
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      if (!cuts[i].found || !(cuts[i].gain > kMinGain)) continue;
+      if (chosen == boxes.size() || cuts[i].gain > cuts[chosen].gain) chosen = i;
+    }
+    if (chosen == boxes.size()) break;
+    const Cut cut = cuts[chosen];
+    Box upper = boxes[chosen];
+    boxes[chosen].hi[cut.axis] = cut.at;
+    upper.lo[cut.axis] = cut.at + 1;
+    boxes.push_back(upper);
+    cuts[chosen] = bestCut(t, boxes[chosen]);
+    cuts.push_back(bestCut(t, upper));
+  }
+
+  std::vector<std::array<double, 3>> colours;
+  for (const Box& box : boxes) {
+    const Moments m = boxSum(t, box);
+    if (m.n == 0) continue;
+    colours.push_back({m.s0 / m.n, m.s1 / m.n, m.s2 / m.n});
+  }
+  return extractedPalette(colours, space, o, "wu: produced no colors (degenerate image)");
+}
+
+}  // namespace
+
+color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, const QuantizeOpts& o) {
+  if (image.pixels.empty()) return emptyImage("wu");
+  const DistinctIndex index(image);
+  Tables t = histogram(entriesOf(index.colours()), index.of());
+  return wuFromHistogram(t, n, image.space, o);
+}
+
+color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
+                                          const QuantizeOpts& o) {
+  if (img.pixels.empty()) return emptyImage("wu");
+  color::Result<ByteColours> colours = distinctByteColours(img, space);
+  if (!colours.ok()) return std::move(colours).error();
+  const ByteColours& index = colours.value();
+  const std::vector<Entry> entries = entriesOf(index.colours);
+  // The same sums as histogram(), each pixel's colour found again through the byte table.
+  std::vector<Cell> cells(kCells);
+  const int channels = static_cast<int>(img.channels);
+  const uint8_t* p = img.pixels.data();
+  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  if (channels >= 3) {
+    const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i < count; ++i, p += channels) {
+      if (i + kPrefetchDistance < count) index.prefetch(p[ahead], p[ahead + 1], p[ahead + 2]);
+      const Entry& e = entries[index.indexOf(p[0], p[1], p[2])];
+      cells[e.cell].add(e);
+    }
+  } else {
+    for (std::size_t i = 0; i < count; ++i, ++p) {
+      const Entry& e = entries[index.indexOf(p[0], p[0], p[0])];
+      cells[e.cell].add(e);
+    }
+  }
+  Tables t = tablesOf(cells);
+  return wuFromHistogram(t, n, space, o);
+}
+
+}  // namespace orvel::palette

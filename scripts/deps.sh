@@ -7,7 +7,8 @@ packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   zlib1g-dev libdeflate-dev libexif-dev libexiv2-dev libimage-exiftool-perl
   python3-pil netpbm libqoi-dev libstb-dev libpng-dev libspng-dev
   libheif-dev libheif-examples
-  libimagequant-dev)
+  libimagequant-dev
+  webp libwebp-dev libgif-dev libtiff-tools libtiff-dev imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

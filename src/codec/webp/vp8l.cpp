@@ -48,8 +48,8 @@ constexpr int8_t kNeighbourhood[120][2] = {
 enum TransformType : uint8_t { kPredictor = 0, kColor = 1, kSubtractGreen = 2, kColorIndexing = 3 };
 
 struct Transform {
-  TransformType type;
-  int64_t width;  // pixels per row where it applies (the wider width for colour indexing)
+  TransformType type = kSubtractGreen;
+  int64_t width = 0;  // pixels per row where it applies (the wider width for colour indexing)
   int bits = 0;   // block size bits; index packing bits for colour indexing
   ArgbImage blocks;
   std::array<uint32_t, 256> palette{};
@@ -134,7 +134,9 @@ class StreamDecoder {
 };
 
 Transform StreamDecoder::readTransform(TransformType type, int64_t& width, int64_t height) {
-  Transform transform{type, width};
+  Transform transform;
+  transform.type = type;
+  transform.width = width;
   switch (type) {
     case kPredictor:
     case kColor:

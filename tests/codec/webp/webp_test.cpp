@@ -47,7 +47,8 @@ TEST(Webp, PrefixCodesOfAnyLengthsDecodeAsReadBitByBit) {
   for (int trial = 0; trial < 3000; ++trial) {
     const int alphabet = std::uniform_int_distribution<int>(1, 2328)(random);
     std::vector<uint8_t> lengths(static_cast<size_t>(alphabet), 0);
-    const int used = std::uniform_int_distribution<int>(0, std::min(alphabet, trial % 3 == 0 ? 600 : 12))(random);
+    const int used = std::uniform_int_distribution<int>(
+        0, std::min(alphabet, trial % 3 == 0 ? 600 : 12))(random);
     const int longest = std::uniform_int_distribution<int>(1, 15)(random);
     for (int i = 0; i < used; ++i) {
       lengths[std::uniform_int_distribution<size_t>(0, lengths.size() - 1)(random)] =

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)orvel::metadata::xmp::findXmpInPng(png);
 
   const auto stripped = orvel::metadata::edit::stripPng(png);
-  check(stripped.empty() == !orvel::container::isPng(png));
+  // Empty for what is no PNG, and for a PNG with a chunk cut short before its end.
+  check(stripped.empty() || orvel::container::isPng(png));
   check(stripped.empty() || orvel::metadata::edit::stripPng(stripped) == stripped);
 
   const std::vector<uint8_t> newExif = {'I', 'I', '*', 0, 8, 0, 0, 0, 0, 0, 0, 0, 0};

@@ -103,7 +103,9 @@ ORVEL_API ov_status mapImgStatus(uint8_t kind) OV_NOEXCEPT;
 typedef struct ov_meta ov_meta;
 
 /* Reads the metadata of the file at path (its first 16 MiB, plus a movie box or Exif item
- * further on; a large JPEG only as far as its metadata reaches) into a new handle stored in
+ * further on; a large JPEG only as far as its metadata reaches, other files as far as their
+ * structure leads, with bounded reads: the file is never memory-mapped, so one truncated by
+ * another process meanwhile gives an invalid handle, never a signal) into a new handle stored in
  * *out. Returns 0; a missing, empty or unreadable file still gives 0 and a handle whose
  * ov_exif_is_valid() is 0. 2 when path or out is NULL, 1 when reading fails; *out is left NULL
  * on every failure. Free the handle with ov_exif_meta_free(). One read walks at most 2^20
@@ -125,7 +127,9 @@ ORVEL_API int64_t ov_exif_tag_count(const ov_meta *handle) OV_NOEXCEPT;
 
 /* Stores the name and value of the tag at index (0-based, in ascending byte order of the
  * names) and returns 0. 2 for a NULL or unknown handle, a NULL out pointer, or an index outside
- * [0, count); nothing is stored then. The strings belong to the handle. */
+ * [0, count); nothing is stored then. The strings belong to the handle. Names and values are
+ * the file's bytes as they are, which need not be UTF-8 (a Latin-1 PNG text, a legacy IPTC
+ * field); ov_exif_get_tag() returns the same bytes, ov_exif_to_json() valid UTF-8. */
 ORVEL_API ov_status ov_exif_tag_at(const ov_meta *handle, int64_t index, const char **outName,
                                    const char **outValue) OV_NOEXCEPT;
 
@@ -135,7 +139,8 @@ ORVEL_API const char *ov_exif_get_tag(const ov_meta *handle, const char *name) O
 
 /* 1 when the handle has a GPS position, after storing latitude and longitude (signed decimal
  * degrees, south and west negative) and altitude (metres, below sea level negative) into the
- * non-NULL pointers; 0 otherwise, storing nothing. */
+ * non-NULL pointers; 0 otherwise, storing nothing. A position needs both hemisphere letters,
+ * finite numbers, a latitude within +-90 and a longitude within +-180. */
 ORVEL_API bool ov_exif_get_gps(const ov_meta *handle, double *outLat, double *outLon,
                                double *outAlt) OV_NOEXCEPT;
 
@@ -145,7 +150,9 @@ ORVEL_API int32_t ov_exif_get_orientation(const ov_meta *handle) OV_NOEXCEPT;
 
 /* The metadata as one pretty-printed JSON object (members "isValid", "orientation", "camera",
  * "software", "gps", "tags"; no final line feed), built on the first call and owned by the
- * handle; every call returns the same text. NULL for a NULL or unknown handle or when the text
+ * handle; every call returns the same text. The text is always valid UTF-8: well-formed UTF-8
+ * in names and values passes through, and every other byte from 0x80 up becomes the character
+ * of the same value (U+0080 to U+00FF), so Latin-1 text reads correctly and nothing is lost. NULL for a NULL or unknown handle or when the text
  * cannot be built. Safe to call from several threads at once. */
 ORVEL_API const char *ov_exif_to_json(const ov_meta *handle) OV_NOEXCEPT;
 
@@ -157,7 +164,9 @@ ORVEL_API void ov_exif_meta_free(ov_meta *handle) OV_NOEXCEPT;
 
 /* An editable copy of the EXIF tags (IFD0, Exif and GPS directories) of one file or buffer.
  * Writing lays the EXIF block out afresh: the thumbnail directory and the Interop directory
- * are not carried; maker notes are kept, their inner offsets moved with them. */
+ * are not carried; maker notes are kept, their inner offsets moved with them. Threads may
+ * share an edit handle: calls on one handle run one at a time (a write waits for a setter
+ * running in another thread, and sees its change or not, never half of it). */
 typedef struct ov_edit ov_edit;
 
 /* Opens the EXIF of the file at path (JPEG, TIFF, PNG, WebP, HEIF/AVIF) for editing and stores
@@ -204,10 +213,12 @@ ORVEL_API void ov_exif_edit_free(ov_edit *handle) OV_NOEXCEPT;
 /* Writes the edit into a copy of its source file's current bytes and saves it at destination
  * (the source itself when destination is NULL or ""), through a temporary file next to it
  * (destination + ".orvel-" + pid + ".tmp") that is synced and renamed over it; an existing
- * file's permission bits are kept. 0 on success; 4 when the file cannot be written (unknown
- * container, a TIFF with image data, EXIF too large for JPEG, malformed file, unreadable
- * source, a leftover temporary file, any write failure), the destination then untouched; 2 for
- * an unknown handle or one opened from a buffer; 1 on an internal failure. */
+ * file's permission bits are kept. A destination that is a symbolic link is followed: the
+ * file it names is replaced (its temporary file beside it) and the link stays as it was.
+ * 0 on success; 4 when the file cannot be written (unknown container, a TIFF with image data,
+ * EXIF too large for JPEG, malformed file, a chunk or box cut short, unreadable source, a
+ * leftover temporary file, any write failure), the destination then untouched; 2 for an
+ * unknown handle or one opened from a buffer; 1 on an internal failure. */
 ORVEL_API ov_status ov_exif_edit_write(ov_edit *handle, const char *destination) OV_NOEXCEPT;
 
 /* Writes the edit into a copy of the bytes the handle was opened from, stored in a new buffer
@@ -218,10 +229,12 @@ ORVEL_API ov_status ov_exif_edit_write_buffer(ov_edit *handle, uint8_t **out,
                                               int64_t *outLength) OV_NOEXCEPT;
 
 /* Saves a copy of the image at source without its metadata at destination (safely, as
- * ov_exif_edit_write() does): JPEG loses APP1 (EXIF, XMP), APP13 (IPTC) and COM segments; PNG
- * its eXIf and text chunks; WebP its EXIF and XMP chunks; HEIF/AVIF have their Exif and XMP
- * items blanked in place. Pixels are not touched. 0 on success; 4 when the file cannot be
- * stripped or written (TIFF and unknown formats included); 2 for a NULL path. */
+ * ov_exif_edit_write() does): JPEG loses APP1 (EXIF, XMP), APP13 (IPTC) and COM segments, its
+ * Multi-Picture index (APP2 "MPF") and everything after the end of its image (IPTC and XMP
+ * trailers, further images with their own EXIF); PNG its eXIf and text chunks; WebP its EXIF
+ * and XMP chunks; HEIF/AVIF have their Exif and XMP items blanked in place. Pixels are not
+ * touched. 0 on success; 4 when the file cannot be stripped or written (TIFF and unknown
+ * formats, a malformed file, a chunk or box cut short by truncation); 2 for a NULL path. */
 ORVEL_API ov_status ov_exif_strip_file(const char *source, const char *destination) OV_NOEXCEPT;
 
 /* As ov_exif_strip_file() for length bytes at data; the result goes to a new buffer in *out

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev libexif-dev libexiv2-dev libimage-exiftool-perl
-  python3-pil netpbm libqoi-dev libstb-dev libpng-dev libspng-dev
+  python3-pil netpbm libjpeg-turbo-progs libqoi-dev libstb-dev libpng-dev libspng-dev
   libheif-dev libheif-examples
   libimagequant-dev
   webp libwebp-dev libgif-dev libtiff-tools libtiff-dev imagemagick)

@@ -1,7 +1,6 @@
 #include "base/file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +24,23 @@ int64_t readFully(int fd, int64_t offset, uint8_t* out, int64_t length) {
   return done;
 }
 
+// The on-demand prefix parses on this thread read from, if any.
+thread_local constinit ReadOnlyFile* demandSource = nullptr;
+
+constexpr int64_t kWordBits = 64;
+
 }  // namespace
+
+void demand(ByteView view, int64_t position, int64_t length) noexcept {
+  ReadOnlyFile* source = demandSource;
+  if (source == nullptr || position < 0 || length <= 0) return;
+  const uint8_t* begin = source->demanded_;
+  const auto prefixLength = static_cast<int64_t>(source->demandedLength_);
+  if (view.data() < begin || view.data() >= begin + prefixLength) return;
+  const int64_t from = (view.data() - begin) + std::min(position, prefixLength);
+  const int64_t to = from + std::min(length, prefixLength);
+  source->fillPrefix(std::min(from, prefixLength), std::min(to, prefixLength));
+}
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path) {
   // Non-blocking, so that naming a FIFO does not hang before the type check rejects it.
@@ -41,22 +56,89 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) {
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
-  if (map_ != nullptr) ::munmap(map_, mapLength_);
+  // Leave the thread's chain of on-demand prefixes, wherever this one stands in it.
+  if (demanded_ != nullptr) {
+    if (demandSource == this) demandSource = previousDemandSource_;
+    for (ReadOnlyFile* file = demandSource; file != nullptr; file = file->previousDemandSource_) {
+      if (file->previousDemandSource_ == this) file->previousDemandSource_ = previousDemandSource_;
+    }
+  }
   if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReadOnlyFile::startOnDemandPrefix(int64_t length) {
+  // Not zero-filled: only the bytes read into it are ever looked at. Memory the allocator hands
+  // back warm costs far less than fresh pages, which a large read would first fault in.
+  demandedStorage_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(length));
+  demanded_ = demandedStorage_.get();
+  demandedLength_ = static_cast<std::size_t>(length);
+  const int64_t windows = (length + kDemandWindow - 1) / kDemandWindow;
+  windowsRead_.assign(static_cast<std::size_t>((windows + kWordBits - 1) / kWordBits), 0);
+  previousDemandSource_ = demandSource;
+  demandSource = this;
+  fillPrefix(0, std::min(length, kWholeReadLimit));
+  return true;
+}
+
+bool ReadOnlyFile::windowsAllRead(int64_t first, int64_t last) const noexcept {
+  for (int64_t window = first; window <= last;) {
+    const uint64_t word = windowsRead_[static_cast<std::size_t>(window / kWordBits)];
+    const int64_t bit = window % kWordBits;
+    if (bit == 0 && last - window >= kWordBits - 1) {
+      if (word != ~uint64_t{0}) return false;
+      window += kWordBits;
+      continue;
+    }
+    if ((word >> bit & 1) == 0) return false;
+    ++window;
+  }
+  return true;
+}
+
+void ReadOnlyFile::fillPrefix(int64_t from, int64_t to) noexcept {
+  if (from >= to) return;
+  const int64_t first = from / kDemandWindow;
+  const int64_t last = (to - 1) / kDemandWindow;
+  if (windowsAllRead(first, last)) return;
+  const auto isRead = [&](int64_t window) {
+    return (windowsRead_[static_cast<std::size_t>(window / kWordBits)] >> (window % kWordBits) & 1) != 0;
+  };
+  const auto length = static_cast<int64_t>(demandedLength_);
+  const int64_t windows = (length + kDemandWindow - 1) / kDemandWindow;
+  for (int64_t window = first; window <= last;) {
+    if (isRead(window)) {
+      ++window;
+      continue;
+    }
+    const int64_t start = window * kDemandWindow;
+    // A read that follows the last one reads twice as far ahead (a walk over many small
+    // chunks); a jump starts again from one window (the header after a large image).
+    const bool follows = start >= lastReadEnd_ && start - lastReadEnd_ <= 4 * kDemandWindow;
+    readAhead_ = follows ? std::min(readAhead_ * 2, kLongestReadAhead) : kDemandWindow;
+    // One read for the run of windows not read yet, as far as asked and the read-ahead reach.
+    const int64_t reach = std::max(last, window + readAhead_ / kDemandWindow - 1);
+    int64_t end = window;
+    while (end < windows && end <= reach && !isRead(end)) {
+      windowsRead_[static_cast<std::size_t>(end / kWordBits)] |= uint64_t{1} << (end % kWordBits);
+      ++end;
+    }
+    const int64_t stop = std::min(end * kDemandWindow, length);
+    if (readFully(fd_, start, demanded_ + start, stop - start) != stop - start) {
+      demandFailed_ = true;
+    }
+    lastReadEnd_ = stop;
+    window = end;
+  }
 }
 
 std::optional<ByteView> ReadOnlyFile::prefix(int64_t length) {
   if (!isOpen() || length <= 0) return std::nullopt;
   if (length > size_) length = size_;
-  if (map_ == nullptr && copy_.empty()) {
-    // One read is cheaper than mapping, faulting and unmapping for small prefixes; larger ones
-    // are mapped so that only the pages a parser touches are loaded.
-    void* mapped = length <= kWholeReadLimit ? MAP_FAILED
-                                             : ::mmap(nullptr, static_cast<std::size_t>(length),
-                                                      PROT_READ, MAP_PRIVATE, fd_, 0);
-    if (mapped != MAP_FAILED) {
-      map_ = mapped;
-      mapLength_ = static_cast<std::size_t>(length);
+  if (demanded_ == nullptr && copy_.empty()) {
+    // A short prefix is read at once; a longer one as parsers ask for it, so that the bytes of
+    // a large image are never read to find its metadata.
+    if (length > kWholeReadLimit && startOnDemandPrefix(length)) {
+      if (demandFailed_) return std::nullopt;
     } else {
       copy_.resize(static_cast<std::size_t>(length));
       const int64_t got = readFully(fd_, 0, copy_.data(), length);
@@ -67,7 +149,7 @@ std::optional<ByteView> ReadOnlyFile::prefix(int64_t length) {
       copy_.resize(static_cast<std::size_t>(got));
     }
   }
-  if (map_ != nullptr) return ByteView(static_cast<const uint8_t*>(map_), mapLength_);
+  if (demanded_ != nullptr) return ByteView(demanded_, demandedLength_);
   return ByteView(copy_);
 }
 

@@ -1,6 +1,7 @@
-// Reading regular files without blocking on special ones: a file opened for reading whose prefix
-// is mapped into memory (or read, where mapping fails) so that only the pages a parser touches
-// are ever loaded, and whole-file reads.
+// Reading regular files without blocking on special ones, and without memory mapping them (a
+// file truncated by another process while mapped raises SIGBUS in the reader): a file opened
+// for reading whose prefix is read with bounded pread calls, as far as parsers ask for it, and
+// whole-file reads.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,19 @@
 
 namespace orvel::base {
 
-// Prefixes up to this size are read whole with one call; larger ones are mapped.
+// Prefixes up to this size are read whole with one call; larger ones are read as parsers ask.
 inline constexpr int64_t kWholeReadLimit = int64_t{64} << 10;
+// A prefix read on demand is read in windows of this size; reads that follow one another read
+// ever more windows at once, up to kLongestReadAhead.
+inline constexpr int64_t kDemandWindow = int64_t{16} << 10;
+inline constexpr int64_t kLongestReadAhead = int64_t{4} << 20;
+
+// Tells the prefix being read on this thread (if any) that a parse is about to read
+// [position, position + length) of `view`: when the view lies in that prefix, the bytes are read
+// from the file now. Every parser that reads a file's prefix calls it before reading bytes
+// beyond the ones it was handed (a chunk, a box, a directory, a value); on other views, or
+// with no such prefix, it does nothing.
+void demand(ByteView view, int64_t position, int64_t length) noexcept;
 
 class ReadOnlyFile {
  public:
@@ -29,8 +41,15 @@ class ReadOnlyFile {
   int64_t size() const { return size_; }
 
   // The first min(length, size) bytes, valid while this object lives; nullopt on a read
-  // error. Fewer bytes when the file shrank meanwhile and had to be read.
+  // error. A short prefix is read at once (fewer bytes when the file shrank meanwhile); a longer
+  // one starts with its first kWholeReadLimit bytes, and the rest is read as demand() asks for
+  // it (on the thread that made the prefix, while this object lives): bytes no parser asked
+  // for are never read, and hold nothing that may be relied on.
   std::optional<ByteView> prefix(int64_t length);
+
+  // True once a read the prefix demanded failed or came short (the file shrank): the parse
+  // saw zeros where the file's bytes were meant to be, and its result must not be used.
+  bool demandFailed() const { return demandFailed_; }
 
   // The first min(length, size) bytes read into memory, keeping what earlier calls read;
   // nullopt on a read error or when the file proved shorter than its size. Valid until the
@@ -42,10 +61,23 @@ class ReadOnlyFile {
   std::optional<std::vector<uint8_t>> readAt(int64_t offset, int64_t length) const;
 
  private:
+  friend void demand(ByteView view, int64_t position, int64_t length) noexcept;
+
+  bool startOnDemandPrefix(int64_t length);
+  bool windowsAllRead(int64_t first, int64_t last) const noexcept;
+  // Reads the windows of the on-demand prefix that [from, to) touches and are not read yet.
+  void fillPrefix(int64_t from, int64_t to) noexcept;
+
   int fd_ = -1;
   int64_t size_ = 0;
-  void* map_ = nullptr;
-  std::size_t mapLength_ = 0;
+  std::unique_ptr<uint8_t[]> demandedStorage_;  // an on-demand prefix
+  uint8_t* demanded_ = nullptr;
+  std::size_t demandedLength_ = 0;
+  std::vector<uint64_t> windowsRead_;  // one bit per window of the on-demand prefix
+  int64_t lastReadEnd_ = 0;            // where the last read of it ended
+  int64_t readAhead_ = kDemandWindow;  // grows while the reads follow one another
+  bool demandFailed_ = false;
+  ReadOnlyFile* previousDemandSource_ = nullptr;
   std::vector<uint8_t> copy_;
   std::unique_ptr<uint8_t[]> head_;
   int64_t headLength_ = 0;

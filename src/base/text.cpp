@@ -44,4 +44,33 @@ bool hasBytesAt(ByteView data, int64_t position, std::string_view text) noexcept
   });
 }
 
+int utf8SequenceLength(std::string_view text, std::size_t at) noexcept {
+  if (at >= text.size()) return 0;
+  const auto byteAt = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byteAt(at);
+  if (lead < 0x80) return 1;
+  // The range of the second byte depends on the lead; later bytes are plain continuations.
+  int length = 0;
+  uint8_t low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;  // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() - at < static_cast<std::size_t>(length)) return 0;
+  if (byteAt(at + 1) < low || byteAt(at + 1) > high) return 0;
+  for (int i = 2; i < length; ++i) {
+    if ((byteAt(at + static_cast<std::size_t>(i)) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
 }  // namespace orvel::base

@@ -31,6 +31,10 @@ std::string toHex(uint64_t value, int width);
 // ASCII letters folded to lower case; other bytes unchanged.
 std::string asciiLower(std::string_view text);
 
+// The length (1 to 4) of the well-formed UTF-8 sequence that starts at `at`: no overlong forms,
+// no surrogates, nothing above U+10FFFF. 0 when the bytes there do not start one.
+int utf8SequenceLength(std::string_view text, std::size_t at) noexcept;
+
 // True when the bytes at `position` spell `text` (which may hold NUL bytes).
 bool hasBytesAt(ByteView data, int64_t position, std::string_view text) noexcept;
 

@@ -183,13 +183,14 @@ std::optional<Box> BoxWalk::next() noexcept {
   if (ended_ || position_ < 0 || position_ >= end_) return std::nullopt;
   const int64_t room = end_ - position_;
   bool overruns = false;
+  base::demand(data_, position_, kLargeHeader);
   const ByteView header =
       base::inBounds(data_, position_, kLargeHeader)
           ? data_.subspan(static_cast<size_t>(position_), kLargeHeader)
           : data_.subspan(std::min(static_cast<size_t>(position_), data_.size()));
   const std::optional<Box> box = boxFromHeader(header, position_, room, rules_, overruns);
   if (!box || overruns) ended_ = true;
-  if (box) position_ = box->end();
+  if (box && !overruns) position_ = box->end();  // an overrunning box may end past 2^63
   return box;
 }
 
@@ -200,7 +201,7 @@ std::optional<Box> FileBoxWalk::next() {
   std::optional<Box> box;
   if (header) box = boxFromHeader(*header, position_, file_.size() - position_, rules_, overruns);
   if (!box || overruns) ended_ = true;
-  if (box) position_ = box->end();
+  if (box && !overruns) position_ = box->end();  // an overrunning box may end past 2^63
   return box;
 }
 
@@ -225,6 +226,7 @@ ItemMap parseItemRecords(ByteView file) {
   ItemMap items;
   const auto meta = topLevelMeta(file);
   if (!meta) return items;
+  base::demand(file, meta->first, meta->second - meta->first);
   BoxWalk walk(file, meta->first, meta->second, kMetaChildren);
   while (const auto box = walk.next()) {
     if (box->type == "iinf") readIinf(file, box->payload(), box->end(), items);

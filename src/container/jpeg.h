@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "base/bytes.h"
@@ -16,6 +17,7 @@ inline constexpr uint8_t kStartOfImage = 0xD8;
 inline constexpr uint8_t kEndOfImage = 0xD9;
 inline constexpr uint8_t kStartOfScan = 0xDA;
 inline constexpr uint8_t kApp1 = 0xE1;
+inline constexpr uint8_t kApp2 = 0xE2;
 inline constexpr uint8_t kApp13 = 0xED;
 inline constexpr uint8_t kComment = 0xFE;
 
@@ -64,6 +66,51 @@ class JpegSegmentWalk {
   ByteView data_;
   int64_t position_;
   JpegWalkEnd ended_ = JpegWalkEnd::walking;
+};
+
+// How a walk through the image data ended.
+enum class JpegScanEnd : uint8_t {
+  walking,     // not yet
+  endOfImage,  // at the end-of-image marker that ends the image
+  dataEnd,     // the data ran out first, or a segment ran past it or could not count itself
+};
+
+// Told of each stretch of data a scan walk has searched, in order: [from, to) holds no marker.
+// Stretches are at most kJpegSearchBlock long, so a reader copying them finds them in cache;
+// the stretch after a segment is searched (and told) only when the walk is asked for the
+// segment after it.
+using JpegSearched = std::function<void(int64_t from, int64_t to)>;
+inline constexpr int64_t kJpegSearchBlock = int64_t{64} << 10;
+
+// Walks the image data from the first start-of-scan marker: every marker segment met up to
+// the end-of-image marker that ends the image (the start-of-scan segments and the tables
+// between progressive scans), found by searching the entropy-coded data for a 0xFF that is
+// followed by neither 0x00 (a stuffed byte), another 0xFF (fill) nor a restart marker. What
+// follows that end-of-image marker (trailers, further images) is not the image's.
+class JpegScanWalk {
+ public:
+  JpegScanWalk(ByteView data, int64_t startOfScan, JpegSearched searched = {}) noexcept
+      : data_(data), position_(startOfScan), searched_(std::move(searched)) {}
+
+  // The next segment, each lying wholly inside the data; nothing once the walk has ended.
+  std::optional<JpegSegment> next();
+
+  JpegScanEnd ended() const noexcept { return ended_; }
+  // After the walk: the end-of-image marker's position, or where the data ran out.
+  int64_t position() const noexcept { return position_; }
+
+ private:
+  // The first marker at or after `from`, or the data's length when there is none; the stretch
+  // searched is reported as it goes.
+  int64_t markerFrom(int64_t from) const;
+  // The first marker starting in [from, to), or -1; `resume` is where the search goes on.
+  int64_t markerIn(int64_t from, int64_t to, int64_t& resume) const noexcept;
+
+  ByteView data_;
+  int64_t position_;
+  int64_t searchFrom_ = -1;  // where the search for the next marker starts, when pending
+  JpegSearched searched_;
+  JpegScanEnd ended_ = JpegScanEnd::walking;
 };
 
 }  // namespace orvel::container

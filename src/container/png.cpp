@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "checksum/crc32.h"
 #include "deflate/zlib.h"
@@ -40,6 +41,7 @@ bool isPng(ByteView data) noexcept { return base::hasBytesAt(data, 0, kSignature
 
 std::optional<PngChunk> PngChunkWalk::next() noexcept {
   if (ended_) return std::nullopt;
+  base::demand(data_, position_, 8);
   if (!base::inBounds(data_, position_, 8)) {
     ended_ = true;
     return std::nullopt;
@@ -119,6 +121,8 @@ TextList pngTextChunks(ByteView data) {
   while (const auto chunk = walk.next()) {
     if (chunk->type == "IEND") break;
     const int64_t start = chunk->dataStart();
+    const bool text = chunk->type == "tEXt" || chunk->type == "zTXt" || chunk->type == "iTXt";
+    if (text) base::demand(data, start, chunk->length);
     if (chunk->type == "tEXt") {
       TextChunk text = parseText(data, start, chunk->length);
       if (text.ok) texts.emplace_back(std::move(text.keyword), std::move(text.text));

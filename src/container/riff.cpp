@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "base/file.h"
 #include "base/text.h"
 
 namespace orvel::container {
@@ -12,6 +13,7 @@ bool isRiffForm(ByteView data, std::string_view form) noexcept {
 
 std::optional<RiffChunk> RiffChunkWalk::next() noexcept {
   if (ended_) return std::nullopt;
+  base::demand(data_, position_, 8);
   if (!base::inBounds(data_, position_, 8)) {
     ended_ = true;
     return std::nullopt;

@@ -37,6 +37,8 @@ class RiffChunkWalk {
  public:
   RiffChunkWalk(ByteView data, RiffWalkStop stop) noexcept : data_(data), stop_(stop) {}
   std::optional<RiffChunk> next() noexcept;
+  // After the walk: where the chunk that ended it (or the bytes that hold no header) starts.
+  int64_t position() const noexcept { return position_; }
 
  private:
   ByteView data_;

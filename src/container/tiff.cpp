@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/file.h"
 #include "base/read_limits.h"
 #include "base/text.h"
 
@@ -220,6 +221,7 @@ TiffTag readTag(ByteView data, int64_t entryPosition, int64_t base, bool bigEndi
   const int64_t size = int64_t{typeSize(tag.type)} * tag.count;
   if (size > 4) {
     tag.offset = base + readUint32(data, entryPosition + 8, bigEndian);
+    orvel::base::demand(data, tag.offset, size);
   } else {
     tag.offset = entryPosition + 8;
     if (tag.count == 0) return tag;
@@ -232,8 +234,10 @@ TiffTag readTag(ByteView data, int64_t entryPosition, int64_t base, bool bigEndi
 
 Ifd readIFD(ByteView data, int64_t ifdPosition, int64_t base, bool bigEndian) {
   Ifd ifd;
+  orvel::base::demand(data, ifdPosition, 2);
   if (!inBounds(data, ifdPosition, 2)) return ifd;
   const uint16_t declared = readUint16(data, ifdPosition, bigEndian);
+  orvel::base::demand(data, ifdPosition + 2, int64_t{declared} * kEntrySize + 4);
   const int64_t fitting = (static_cast<int64_t>(data.size()) - ifdPosition - 2) / kEntrySize;
   if (fitting < declared) noteViewEnd(data);  // the entries are cut by the end of the bytes
   const int64_t count = grantEntries(std::clamp<int64_t>(fitting, 0, declared));

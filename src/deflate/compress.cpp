@@ -278,13 +278,19 @@ size_t encode(std::span<const uint8_t> input, uint8_t* out) {
 
 }  // namespace
 
-std::vector<uint8_t> compress(std::span<const uint8_t> input) {
+// Nine bits per byte at most, and the block header and end code.
+size_t compressBound(size_t size) { return size + size / 8 + 16 + kWriterSlack; }
+
+size_t compressInto(std::span<const uint8_t> input, uint8_t* out) {
   if (input.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     throw std::length_error("deflate: input of 2 GiB or more");
   }
-  // Nine bits per byte at most, and the block header and end code.
-  std::vector<uint8_t> out(input.size() + input.size() / 8 + 16 + kWriterSlack);
-  out.resize(encode(input, out.data()));
+  return encode(input, out);
+}
+
+std::vector<uint8_t> compress(std::span<const uint8_t> input) {
+  std::vector<uint8_t> out(compressBound(input.size()));
+  out.resize(compressInto(input, out.data()));
   return out;
 }
 

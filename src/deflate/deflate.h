@@ -42,4 +42,11 @@ void choosePortableInflateLoop(bool portable);
 // Inputs of 2^31 bytes or more are a caller defect (std::length_error).
 std::vector<uint8_t> compress(std::span<const uint8_t> input);
 
+// The most bytes compressInto writes for an input of `size` bytes.
+size_t compressBound(size_t size);
+
+// The same block written straight into `out`, which holds compressBound(input.size()) bytes;
+// returns the block's size. For callers that place the block inside a larger output.
+size_t compressInto(std::span<const uint8_t> input, uint8_t* out);
+
 }  // namespace orvel::deflate

@@ -55,14 +55,19 @@ std::vector<uint8_t> zlibInflateOrEmpty(std::span<const uint8_t> input, int64_t 
   }
 }
 
+size_t zlibDeflateBound(size_t size) { return compressBound(size) + 6; }
+
+size_t zlibDeflateInto(std::span<const uint8_t> input, uint8_t* out) {
+  out[0] = 0x78;  // method 8, 32 KiB window
+  out[1] = 0x01;  // no dictionary, lowest level; 0x7801 is a multiple of 31
+  const size_t blockSize = compressInto(input, out + 2);
+  base::putU32({out + 2 + blockSize, 4}, 0, checksum::adler32(input), true);
+  return blockSize + 6;
+}
+
 std::vector<uint8_t> zlibDeflate(std::span<const uint8_t> input) {
-  std::vector<uint8_t> raw = compress(input);
-  std::vector<uint8_t> out;
-  out.reserve(raw.size() + 6);
-  out.push_back(0x78);  // method 8, 32 KiB window
-  out.push_back(0x01);  // no dictionary, lowest level; 0x7801 is a multiple of 31
-  out.insert(out.end(), raw.begin(), raw.end());
-  base::appendU32(out, checksum::adler32(input), true);
+  std::vector<uint8_t> out(zlibDeflateBound(input.size()));
+  out.resize(zlibDeflateInto(input, out.data()));
   return out;
 }
 

@@ -25,4 +25,11 @@ std::vector<uint8_t> zlibInflateOrEmpty(std::span<const uint8_t> input, int64_t 
 // A complete zlib stream of the bytes: header 0x78 0x01, one fixed block, the checksum.
 std::vector<uint8_t> zlibDeflate(std::span<const uint8_t> input);
 
+// The most bytes zlibDeflateInto writes for an input of `size` bytes.
+size_t zlibDeflateBound(size_t size);
+
+// The same stream written straight into `out`, which holds zlibDeflateBound(input.size())
+// bytes; returns the stream's size.
+size_t zlibDeflateInto(std::span<const uint8_t> input, uint8_t* out);
+
 }  // namespace orvel::deflate

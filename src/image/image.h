@@ -24,8 +24,9 @@ enum Colorspace : uint8_t {
 // Bytes per pixel of each layout.
 inline constexpr std::array<int64_t, 6> ChannelCount = {1, 3, 4, 4, 3, 1};
 
-// Large pixel buffers are mapped on their own, so that fresh pages cost no clearing and the
-// system may back them with huge pages; small ones come from the heap.
+// Very large pixel buffers (32 MiB and more) are mapped on their own, so that fresh pages cost
+// no clearing and the system may back them with huge pages; the rest come from the C heap,
+// which hands a freed buffer warm to the next image of its size.
 struct PixelRelease {
   std::size_t mapped = 0;  // the length of the mapping; 0 for heap memory
   void operator()(uint8_t* p) const noexcept;

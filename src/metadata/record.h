@@ -1,6 +1,7 @@
 // The read-only metadata record that the reading pipeline fills.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -28,9 +29,12 @@ struct Metadata {
   double altitude = 0;  // metres
   TagMap tags;
 
-  // The GPS position counts only with both references.
+  // The GPS position counts only with both references, and only when it is a place on Earth:
+  // finite numbers, latitude within ±90 and longitude within ±180 ("inf" and "nan" parse).
   bool hasGps() const {
-    return (latRef == 'N' || latRef == 'S') && (lonRef == 'E' || lonRef == 'W');
+    return (latRef == 'N' || latRef == 'S') && (lonRef == 'E' || lonRef == 'W') &&
+           std::isfinite(latitude) && std::isfinite(longitude) && std::isfinite(altitude) &&
+           std::fabs(latitude) <= 90 && std::fabs(longitude) <= 180;
   }
 };
 

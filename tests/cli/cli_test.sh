@@ -129,6 +129,26 @@ PY
     run strip "$work/inplace.jpg" --in-place; expect_status 0
     cmp -s "$work/inplace.jpg" "$work/clean.jpg" || fail "--in-place differs from -o"
     ;;
+  write_failures)
+    # Each failure names its cause: the destination, or the input.
+    mkdir "$work/folder"
+    head -c 40 "$photo" >"$work/cut.jpg"
+    printf 'BM not an image' >"$work/picture.bmp"
+    while IFS='|' read -r args expected; do
+      # shellcheck disable=SC2086
+      run $args; expect_status 2
+      grep -qF -- "$expected" "$work/err" || fail "$args: said '$(cat "$work/err")', not '$expected'"
+      grep -q "unsupported operation" "$work/err" && fail "$args: the status text instead of a cause"
+    done <<CASES
+strip $photo -o $work/folder|cannot write '$work/folder': Is a directory
+strip $photo -o $work/missing/out.jpg|cannot write '$work/missing/out.jpg': No such file or directory
+strip $work/cut.jpg -o $work/out.jpg|'$work/cut.jpg': it is truncated or not a JPEG, PNG, WebP or HEIF/AVIF file
+strip $work/picture.bmp -o $work/out.jpg|it is truncated or not a JPEG, PNG, WebP or HEIF/AVIF file
+set $photo Artist=x -o $work/folder|cannot write '$work/folder': Is a directory
+set $work/cut.jpg Artist=x -o $work/out.jpg|cannot write EXIF into '$work/cut.jpg': it is truncated
+CASES
+    [ ! -e "$work/out.jpg" ] || fail "a failed command wrote its output"
+    ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok $case_name"

@@ -1,6 +1,7 @@
 #include "support/vendor_notes.h"
 
 #include <string_view>
+#include <vector>
 
 namespace orvel::testing {
 namespace {
@@ -63,6 +64,80 @@ NoteIfdBuilder minoltaIfd(bool be) {
   return ifd;
 }
 
+// Real layouts: the blocks cameras write inside their notes.
+
+// A DiMAGE 7i's camera settings: 56 big-endian 32-bit fields, whatever the note's order.
+Bytes minoltaSettings() {
+  std::vector<uint32_t> v(56, 0);
+  v[2] = 4;            // flash off
+  v[3] = 1;            // daylight
+  v[5] = 2;            // fine
+  v[20] = 0;           // flash not fired
+  v[21] = 0x07D20601;  // 2002:06:01
+  v[22] = 0x000C251B;  // 12:37:27
+  v[26] = 1;           // file number memory on
+  v[37] = 4;           // DiMAGE 7i
+  v[47] = 1;           // center zone, horizontal
+  Bytes out;
+  for (uint32_t value : v) appendBE32(out, value);
+  return out;
+}
+
+NoteIfdBuilder minoltaSettingsIfd(bool be, uint16_t settingsType) {
+  const Bytes settings = minoltaSettings();
+  const auto count = static_cast<uint32_t>(settingsType == 7 ? settings.size() : settings.size() / 4);
+  NoteIfdBuilder ifd(be);
+  ifd.bytes(0x0000, 7, bytesOf("MLT0")).entry(0x0003, settingsType, count, settings)
+      .longs(0x0040, {1234567}).longs(0x0089, {25000});
+  return ifd;
+}
+
+// Camera settings (tag 1) and shot information (tag 4): arrays of 16-bit numbers.
+NoteIfdBuilder canonArraysIfd(bool be) {
+  std::vector<uint16_t> settings(25, 0);
+  settings[3] = 3;   // fine
+  settings[4] = 16;  // external flash
+  settings[5] = 1;   // continuous
+  settings[7] = 1;   // AI servo
+  settings[9] = 7;   // CR2+JPEG
+  settings[11] = 1;  // manual
+  settings[17] = 3;  // evaluative
+  settings[20] = 3;  // aperture priority
+  std::vector<uint16_t> shot(30, 0);
+  shot[7] = 8;     // shade
+  shot[16] = 2;    // bracketing shot 2
+  shot[18] = 1;    // local control
+  shot[26] = 248;  // EOS high-end
+  shot[27] = 1;    // rotate 90
+  NoteIfdBuilder ifd(be);
+  ifd.shorts(1, settings).shorts(4, shot).ascii(6, "Canon EOS 5D Mark II").longs(12, {1234})
+      .longs(16, {0x80000218});
+  return ifd;
+}
+
+// An old Olympus note whose equipment directory (0x2010, type IFD) lies inside the note, and
+// the camera-settings block it shares with Minolta.
+Bytes olympusWithDirectory(bool be, uint32_t noteOffset) {
+  const Bytes header = bytesOf(std::string_view("OLYMP\0\1\0", 8));
+  NoteIfdBuilder inner(be);
+  inner.ascii(0x0100, "E-1 camera body").shorts(0x0201, {3, 1}).longs(0x0202, {7, 8, 9});
+  auto build = [&](uint32_t innerAt) {
+    NoteIfdBuilder main = olympusIfd(be);
+    main.entry(0x0003, 7, 8, {0, 0, 0, 1, 0, 0, 0, 2}).entry(0x2010, 13, 1, main.u32(innerAt));
+    return main;
+  };
+  // The inner directory follows the main one and its data area.
+  const uint32_t mainAt = noteOffset + static_cast<uint32_t>(header.size());
+  const auto mainSize = static_cast<uint32_t>(build(0).build(mainAt).size());
+  const uint32_t innerAt = mainAt + mainSize;
+  Bytes out = header;
+  const Bytes main = build(innerAt).build(mainAt);
+  const Bytes directory = inner.build(innerAt);
+  out.insert(out.end(), main.begin(), main.end());
+  out.insert(out.end(), directory.begin(), directory.end());
+  return out;
+}
+
 NoteIfdBuilder sigmaIfd(bool be) {
   NoteIfdBuilder ifd(be);
   ifd.ascii(2, "1000123").ascii(3, "SINGLE").ascii(5, "AF-S").ascii(10, "18.0 - 50.0 mm")
@@ -117,6 +192,16 @@ std::vector<VendorNoteCase> vendorNoteCases() {
                    true});
     out.push_back({"apple", "Apple", "iPhone 15 Pro", be, [](uint32_t) { return appleNote(appleIfd()); },
                    false});
+    out.push_back({"minolta-settings", "Minolta Co., Ltd.", "DiMAGE 7i", be,
+                   [be](uint32_t at) { return noteWithHeader({}, minoltaSettingsIfd(be, 7), at); },
+                   true});
+    out.push_back({"minolta-settings-long", "Minolta Co., Ltd.", "DiMAGE 7i", be,
+                   [be](uint32_t at) { return noteWithHeader({}, minoltaSettingsIfd(be, 4), at); },
+                   true});
+    out.push_back({"canon-arrays", "Canon", "Canon EOS 5D Mark II", be,
+                   [be](uint32_t at) { return canonNote(canonArraysIfd(be), at); }, true});
+    out.push_back({"olympus-directory", "OLYMPUS OPTICAL CO.,LTD", "E-1", be,
+                   [be](uint32_t at) { return olympusWithDirectory(be, at); }, true});
   }
   return out;
 }

@@ -1,8 +1,10 @@
 // Shared conventions of the orvel commands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvel_cli {
 
@@ -20,6 +22,13 @@ int runConvert(int argc, char** argv);
 // True when the path names a file this process can open and read; otherwise prints why on
 // standard error ("orvel: cannot read 'x': No such file or directory") and answers false.
 bool checkReadable(const char* path);
+
+// True when a file can be written at target through a temporary file beside it; otherwise
+// prints why ("orvel: cannot write 'x': Is a directory") and answers false.
+bool checkWritable(const std::string& target);
+
+// The bytes of a readable file (empty when it cannot be read).
+std::vector<uint8_t> fileBytes(const std::string& path);
 
 // JSON text with every white-space byte outside strings removed.
 std::string compactJson(std::string_view json);

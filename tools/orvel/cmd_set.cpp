@@ -2,6 +2,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -145,6 +146,33 @@ bool setTags(ov_edit* edit, const SetRequest& request) {
   return true;
 }
 
+// Which side failed: the input, when the same edit of its bytes cannot be written either,
+// else the output.
+void explainSetFailure(const SetRequest& request, const std::string& target) {
+  if (!checkWritable(target)) return;
+  const std::vector<uint8_t> bytes = fileBytes(request.file);
+  ov_edit* edit = nullptr;
+  ov_status status = OV_EXIF_UNSUPPORTED;
+  if (!bytes.empty() &&
+      ov_exif_edit_open_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), &edit) ==
+          OV_EXIF_OK &&
+      setTags(edit, request)) {
+    uint8_t* written = nullptr;
+    int64_t length = 0;
+    status = ov_exif_edit_write_buffer(edit, &written, &length);
+    ov_exif_buffer_free(written);
+  }
+  ov_exif_edit_free(edit);
+  if (status != OV_EXIF_OK) {
+    std::fprintf(stderr, "orvel: cannot write EXIF into '%s': it is truncated, malformed, or not "
+                         "a file that can hold it (JPEG, PNG, extended WebP, HEIF/AVIF with an "
+                         "Exif item, TIFF without image data)\n", request.file.c_str());
+  } else {
+    std::fprintf(stderr, "orvel: cannot write '%s': writing or replacing the file failed\n",
+                 target.c_str());
+  }
+}
+
 }  // namespace
 
 int runSet(int argc, char** argv) {
@@ -154,6 +182,8 @@ int runSet(int argc, char** argv) {
     return kUsageError;
   }
   if (!checkReadable(request.file.c_str())) return kUsageError;
+  const std::string& target = request.output.empty() ? request.file : request.output;
+  if (!checkWritable(target)) return kUsageError;
   ov_edit* edit = nullptr;
   if (ov_exif_edit_open(request.file.c_str(), &edit) != OV_EXIF_OK) {
     std::fprintf(stderr, "orvel: cannot open '%s' for editing\n", request.file.c_str());
@@ -165,10 +195,7 @@ int runSet(int argc, char** argv) {
     if (status == OV_EXIF_OK) {
       result = 0;
     } else {
-      const std::string& target = request.output.empty() ? request.file : request.output;
-      std::fprintf(stderr, "orvel: cannot write '%s': %s (unsupported or malformed file, or the "
-                           "destination cannot be written)\n",
-                   target.c_str(), ov_exif_strerror(status));
+      explainSetFailure(request, target);
     }
   }
   ov_exif_edit_free(edit);

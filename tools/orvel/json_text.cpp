@@ -29,9 +29,41 @@ std::string compactJson(std::string_view json) {
   return out;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at` (no overlong forms, surrogates or code
+// points above U+10FFFF), 0 when none starts there.
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : low;
+    high = lead == 0xED ? 0x9F : high;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : low;
+    high = lead == 0xF4 ? 0x8F : high;
+  }
+  if (length == 0 || text.size() - at < length || byte(at + 1) < low || byte(at + 1) > high) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
 std::string jsonQuoted(std::string_view text) {
   std::string out = "\"";
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -40,8 +72,16 @@ std::string jsonQuoted(std::string_view text) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04X", byte);
       out += escape;
-    } else {
+    } else if (byte < 0x80) {
       out += c;
+    } else if (const std::size_t length = utf8Length(text, i); length > 0) {
+      out.append(text.substr(i, length));
+      i += length - 1;
+    } else {
+      // Bytes of a file name that are not UTF-8 are written as the Latin-1 characters they
+      // would be, as the library writes its JSON.
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
     }
   }
   out += '"';

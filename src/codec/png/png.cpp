@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include "checksum/crc32.h"
 
 #include "container/png.h"
 #include "deflate/zlib.h"
@@ -40,6 +43,20 @@ std::vector<uint8_t> unfilteredRows(const Image& image) {
   return raw;
 }
 
+// One IDAT whose zlib stream is compressed straight into place behind its header: image data
+// is megabytes, and each copy of it would cost as much as a fast compressor's pass.
+void writeSingleIdat(std::vector<uint8_t>& out, base::ByteView raw) {
+  const std::size_t start = out.size();
+  out.resize(start + 8 + deflate::zlibDeflateBound(raw.size()));
+  const std::size_t length = deflate::zlibDeflateInto(raw, out.data() + start + 8);
+  const std::span<uint8_t> chunk(out.data() + start, 8 + length);
+  base::putU32(chunk, 0, static_cast<uint32_t>(length), true);
+  std::memcpy(chunk.data() + 4, "IDAT", 4);
+  const uint32_t crc = checksum::crc32(chunk.subspan(4));  // type and data
+  out.resize(start + 8 + length);
+  base::appendU32(out, crc, true);
+}
+
 }  // namespace
 
 uint8_t paeth(uint8_t a, uint8_t b, uint8_t c) noexcept {
@@ -72,17 +89,21 @@ std::vector<uint8_t> encodePng(const Image& image) {
       image.height > kDimensionLimit) {
     throw OrvelException(image::iekInvalid, "png: bad dimensions");
   }
-  const std::vector<uint8_t> compressed = deflate::zlibDeflate(unfilteredRows(image));
+  const std::vector<uint8_t> raw = unfilteredRows(image);
   std::vector<uint8_t> out(kSignature.begin(), kSignature.end());
-  out.reserve(compressed.size() + 64);
   std::vector<uint8_t> header;
   base::appendU32(header, static_cast<uint32_t>(image.width), true);
   base::appendU32(header, static_cast<uint32_t>(image.height), true);
   header.insert(header.end(), {8, colorTypeOf(image.colorspace), 0, 0, 0});
   writeChunk(out, "IHDR", header);
-  const base::ByteView stream(compressed);
-  for (std::size_t at = 0; at < stream.size(); at += kLargestChunk) {
-    writeChunk(out, "IDAT", stream.subspan(at, std::min(kLargestChunk, stream.size() - at)));
+  if (deflate::zlibDeflateBound(raw.size()) <= kLargestChunk) {
+    writeSingleIdat(out, raw);
+  } else {
+    const std::vector<uint8_t> compressed = deflate::zlibDeflate(raw);
+    const base::ByteView stream(compressed);
+    for (std::size_t at = 0; at < stream.size(); at += kLargestChunk) {
+      writeChunk(out, "IDAT", stream.subspan(at, std::min(kLargestChunk, stream.size() - at)));
+    }
   }
   writeChunk(out, "IEND", {});
   return out;

@@ -112,6 +112,7 @@ ExifEdit parseBlockAt(ByteView data, int64_t base) {
   ExifEdit edit;
   const int64_t length = static_cast<int64_t>(data.size());
   if (base < 0 || sum(base, 8) > length) return edit;
+  orvel::base::demand(data, base, 8);
   edit.bigEndian = byteAt(data, base) != 'I';
   const int64_t ifd0Position = sum(base, readUint32(data, base + 4, edit.bigEndian));
   if (sum(ifd0Position, 2) > length) return edit;
@@ -217,7 +218,11 @@ ExifEdit parseExif(const std::string& path) {
   if (file.size() > static_cast<int64_t>(prefix->size()) && container::isIsobmff(*prefix)) {
     if (auto beyond = exifItemBeyondPrefix(*prefix, file)) return std::move(*beyond);
   }
-  return parseExifBytes(*prefix);
+  // The JPEG segment walk asks for no bytes: a JPEG prefix is read whole.
+  if (container::isJpeg(*prefix)) orvel::base::demand(*prefix, 0, static_cast<int64_t>(prefix->size()));
+  ExifEdit edit = parseExifBytes(*prefix);
+  if (file.demandFailed()) return {};  // the file changed while it was read
+  return edit;
 }
 
 ExifValue decodeTag(const TiffTag& entry) {

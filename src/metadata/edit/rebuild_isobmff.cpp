@@ -46,12 +46,23 @@ void blankXmp(std::vector<uint8_t>& out, const ItemInfo& item) {
   fill(out, item.offset + packetLength, end, ' ');
 }
 
+// Whether every top-level box ends inside the file: a box cut short (a truncated file) would
+// swallow an appended box, and its missing bytes are image data no rewrite can give back.
+bool topLevelBoxesFit(ByteView file) {
+  constexpr container::BoxWalkRules kEveryBox{true, true};
+  container::BoxWalk walk(file, 0, sizeOf(file), kEveryBox);
+  while (const auto box = walk.next()) {
+    if (box->size > sizeOf(file) - box->start) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<uint8_t> writeExifIsobmff(ByteView file, ByteView tiff) {
   const ItemInfo item = locateExifItem(file);
   const int64_t fileLength = sizeOf(file);
-  if (!isSingleExtentInFile(item, fileLength)) return {};
+  if (!isSingleExtentInFile(item, fileLength) || !topLevelBoxesFit(file)) return {};
   std::vector<uint8_t> payload(4, 0);  // header offset 0: the TIFF header follows at once
   payload.insert(payload.end(), tiff.begin(), tiff.end());
   const auto payloadLength = static_cast<int64_t>(payload.size());
@@ -79,7 +90,7 @@ std::vector<uint8_t> writeExifIsobmff(ByteView file, ByteView tiff) {
 }
 
 std::vector<uint8_t> stripIsobmff(ByteView file) {
-  if (!container::isIsobmff(file)) return {};
+  if (!container::isIsobmff(file) || !topLevelBoxesFit(file)) return {};
   const container::ItemMap items = container::parseItemRecords(file);
   if (items.empty()) return {};
   std::vector<uint8_t> out(file.begin(), file.end());

@@ -13,10 +13,13 @@ bool isMetadataChunk(std::string_view type) {
 std::vector<uint8_t> rebuildPng(ByteView png, ByteView exif, bool strip) {
   if (!container::isPng(png)) return {};
   std::vector<uint8_t> out(png.begin(), png.begin() + 8);
+  out.reserve(png.size() + exif.size() + 12);
   bool inserted = false;
+  bool imageEnded = false;
   // A chunk is copied whole, CRC included, so the walk stops at one cut short.
   container::PngChunkWalk walk(png, container::PngWalkStop::atShortChunk);
   while (const auto chunk = walk.next()) {
+    imageEnded = imageEnded || chunk->type == "IEND";
     const bool replaced = chunk->type == "eXIf" && !exif.empty();
     if (replaced || (strip && isMetadataChunk(chunk->type))) continue;
     base::appendBytes(out, png.subspan(static_cast<size_t>(chunk->start),
@@ -29,6 +32,9 @@ std::vector<uint8_t> rebuildPng(ByteView png, ByteView exif, bool strip) {
   // A new EXIF with nowhere to go must not come back as a file without any EXIF.
   if (!exif.empty() && !inserted) return {};
   const int64_t position = walk.position();
+  // Bytes left before the end of the image are a chunk cut short (a truncated file): it may
+  // hold image data, so the file is not rewritten at all.
+  if (position < static_cast<int64_t>(png.size()) && !imageEnded) return {};
   if (position < static_cast<int64_t>(png.size())) {
     const ByteView rest = png.subspan(static_cast<size_t>(position));
     const bool metadataTail = rest.size() >= 8 && isMetadataChunk(container::chunkType(rest, 4));

@@ -25,6 +25,9 @@ std::vector<uint8_t> rebuildWebp(ByteView webp, ByteView exif, bool strip) {
   std::vector<container::RiffChunk> chunks;
   container::RiffChunkWalk walk(webp, container::RiffWalkStop::atShortPayload);
   while (const auto chunk = walk.next()) chunks.push_back(*chunk);
+  // A chunk whose payload runs past the end (a truncated file) may be the image itself: the
+  // file is not rewritten rather than rewritten without it.
+  if (base::inBounds(webp, walk.position(), 8)) return {};
   const bool extended =
       std::any_of(chunks.begin(), chunks.end(),
                   [](const container::RiffChunk& chunk) { return chunk.fourcc == "VP8X"; });

@@ -49,6 +49,13 @@ bool writeAll(int fd, ByteView bytes) {
   return true;
 }
 
+bool writeAll(int fd, std::span<const ByteView> pieces) {
+  for (const ByteView piece : pieces) {
+    if (!writeAll(fd, piece)) return false;
+  }
+  return true;
+}
+
 std::optional<mode_t> permissionsOf(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;
@@ -70,11 +77,12 @@ void syncDirectoryOf(const std::string& path) {
 
 // Creates `path` exclusively and fills it with bytes, synced, with the given permission bits
 // (or the default for new files). Removes what it created on failure.
-bool writeNewFile(const std::string& path, ByteView bytes, std::optional<mode_t> mode) {
+bool writeNewFile(const std::string& path, std::span<const ByteView> pieces,
+                  std::optional<mode_t> mode) {
   Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                        mode ? kPrivateMode : kNewFileMode));
   if (!fd.valid()) return false;
-  const bool written = writeAll(fd.get(), bytes) && (!mode || ::fchmod(fd.get(), *mode) == 0) &&
+  const bool written = writeAll(fd.get(), pieces) && (!mode || ::fchmod(fd.get(), *mode) == 0) &&
                        ::fsync(fd.get()) == 0;
   if (fd.close() && written) return true;
   ::unlink(path.c_str());
@@ -87,7 +95,8 @@ bool copyAcrossFileSystems(const std::string& source, const std::string& target,
   const std::optional<base::Bytes> bytes = base::readWholeFile(source);
   if (!bytes) return false;
   const std::string staged = temporaryPathFor(target);
-  if (!writeNewFile(staged, *bytes, mode)) return false;
+  const ByteView whole(*bytes);
+  if (!writeNewFile(staged, {&whole, 1}, mode)) return false;
   if (::rename(staged.c_str(), target.c_str()) != 0) {
     ::unlink(staged.c_str());
     return false;
@@ -96,6 +105,24 @@ bool copyAcrossFileSystems(const std::string& source, const std::string& target,
   // behind rather than the target being undone.
   ::unlink(source.c_str());
   return true;
+}
+
+// The file a path names once symbolic links are followed (a link to a link included), so that
+// writing replaces that file and leaves the links as they are. A path that is no link, or a
+// link to nothing yet, names itself or that missing file; a chain of links longer than the
+// system follows is nothing.
+std::optional<std::string> followLinks(std::string path) {
+  constexpr int kMostLinks = 40;  // what the kernel follows before ELOOP
+  for (int links = 0; links <= kMostLinks; ++links) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string text(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), text.data(), text.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= text.size()) return std::nullopt;
+    text.resize(static_cast<std::size_t>(length));
+    path = text.front() == '/' ? text : directoryOf(path) + "/" + text;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -111,10 +138,17 @@ bool moveIntoPlace(const std::string& source, const std::string& target, mode_t 
 }
 
 bool replaceFile(const std::string& target, ByteView bytes) {
-  if (target.empty()) return false;
+  return replaceFileWithPieces(target, std::span<const ByteView>(&bytes, 1));
+}
+
+bool replaceFileWithPieces(const std::string& path, std::span<const ByteView> pieces) {
+  if (path.empty()) return false;
+  const std::optional<std::string> followed = followLinks(path);
+  if (!followed) return false;
+  const std::string& target = *followed;
   const std::string temporary = temporaryPathFor(target);
   const std::optional<mode_t> mode = permissionsOf(target);
-  if (!writeNewFile(temporary, bytes, mode)) return false;  // includes "already exists"
+  if (!writeNewFile(temporary, pieces, mode)) return false;  // includes "already exists"
   mode_t finalMode = kNewFileMode;
   if (mode) {
     finalMode = *mode;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <sys/types.h>
 
@@ -16,9 +17,13 @@ using base::ByteView;
 std::string temporaryPathFor(const std::string& target);
 
 // Writes bytes to the target through its temporary file, keeping an existing target's
-// permission bits. False, with the target untouched and no temporary file left behind, on
-// any failure; an existing temporary file is a failure and is left alone.
+// permission bits. A target that is a symbolic link is followed: the file it names is replaced,
+// through a temporary file beside that file, and the link is left as it was. False, with the
+// target untouched and no temporary file left behind, on any failure; an existing temporary
+// file is a failure and is left alone.
 bool replaceFile(const std::string& target, ByteView bytes);
+// The same for a file given as pieces, written one after the other.
+bool replaceFileWithPieces(const std::string& target, std::span<const ByteView> pieces);
 
 // Moves a complete, synced file onto the target by rename. Across file systems (EXDEV) the
 // bytes are copied into a new temporary file beside the target (with `mode`), synced and

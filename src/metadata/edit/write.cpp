@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "base/file.h"
@@ -13,6 +15,7 @@
 #include "container/tiff.h"
 #include "metadata/edit/rebuild.h"
 #include "metadata/edit/replace_file.h"
+#include "metadata/edit/rewrite.h"
 #include "metadata/edit/serialize.h"
 #include "metadata/pipeline/locate.h"
 
@@ -28,13 +31,10 @@ constexpr std::string_view kExifHeader{"Exif\0\0", 6};
 // Tags that mean a directory holds (or leads to) image data.
 constexpr std::array<uint16_t, 5> kImageDataTags = {273, 279, 324, 325, 0x014A};
 
-// Writing replaces any file that begins "II" or "MM" by the bare block.
-bool isTiff(ByteView data) {
-  return base::hasBytesAt(data, 0, "II") || base::hasBytesAt(data, 0, "MM");
-}
+constexpr std::string_view kMpfHeader{"MPF\0", 4};
 
-void copyRange(Bytes& out, ByteView data, int64_t from, int64_t to) {
-  out.insert(out.end(), data.begin() + from, data.begin() + to);
+ByteView range(ByteView data, int64_t from, int64_t to) {
+  return data.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
 }
 
 Bytes exifSegment(ByteView block) {
@@ -63,32 +63,81 @@ bool endsCleanly(JpegWalkEnd end) {
          end == JpegWalkEnd::dataEnd;
 }
 
-// The JPEG segments before the scan with APP1, APP13 and COM left out; empty when malformed.
-Bytes stripJpeg(ByteView data) {
+// Metadata a privacy strip removes: EXIF and XMP (APP1), IPTC (APP13), comments, and the
+// Multi-Picture index (an APP2 "MPF" segment) that points at the images after the primary one.
+bool isStrippedSegment(ByteView data, const container::JpegSegment& segment) {
+  const uint8_t marker = segment.marker;
+  return marker == container::kApp1 || marker == container::kApp13 ||
+         marker == container::kComment ||
+         (marker == container::kApp2 && segment.length >= 6 &&
+          base::hasBytesAt(data, segment.payload(), kMpfHeader));
+}
+
+// Hands `keep` the ranges of the image data a strip keeps, in order, as the walk finds them:
+// from the first start of scan through the end-of-image marker that ends the image, without
+// metadata segments between the scans. Whatever follows that marker (IPTC and XMP trailers,
+// the secondary images of a Multi-Picture file) is left behind; without such a marker the
+// data runs to the end. Ranges come a search block at a time, so a copy finds them in cache.
+template <class Keep>
+void forEachKeptRange(ByteView image, Keep&& keep) {
+  int64_t kept = 0;  // everything before this is handed over or dropped
+  const auto keepTo = [&](int64_t to) {
+    if (to > kept) keep(kept, to);
+    kept = std::max(kept, to);
+  };
+  container::JpegScanWalk scan(image, 0, [&](int64_t, int64_t to) { keepTo(to); });
+  while (const auto segment = scan.next()) {
+    if (!isStrippedSegment(image, *segment)) continue;
+    keepTo(segment->position);
+    kept = segment->end();
+  }
+  const bool ended = scan.ended() == container::JpegScanEnd::endOfImage;
+  keepTo(ended ? scan.position() + 2 : static_cast<int64_t>(image.size()));
+}
+
+// The image data (from the start of scan to the end of the data) copied into out, which has
+// room for all of it; the bytes written.
+int64_t copyImageData(ByteView image, std::span<uint8_t> out) {
+  int64_t written = 0;
+  forEachKeptRange(image, [&](int64_t from, int64_t to) {
+    std::memcpy(out.data() + written, image.data() + from, static_cast<std::size_t>(to - from));
+    written += to - from;
+  });
+  return written;
+}
+
+void addImageDataRanges(ByteView image, Rewrite& out) {
+  forEachKeptRange(image, [&](int64_t from, int64_t to) { out.copy(range(image, from, to)); });
+}
+
+// The JPEG without its metadata segments and without what follows its image; nothing when the
+// segment structure is malformed.
+std::optional<Rewrite> stripJpeg(ByteView data) {
   const auto length = static_cast<int64_t>(data.size());
-  Bytes out = {container::kMarkerStart, container::kStartOfImage};
-  out.reserve(data.size());
+  Rewrite out;
+  out.copy(range(data, 0, 2));
   JpegSegmentWalk walk(data);
   while (const auto segment = walk.next()) {
-    if (!segment->fits(data)) return {};
-    const uint8_t marker = segment->marker;
-    const bool metadata =
-        marker == container::kApp1 || marker == container::kApp13 || marker == container::kComment;
-    if (!metadata) copyRange(out, data, segment->position, segment->end());
+    if (!segment->fits(data)) return std::nullopt;
+    if (!isStrippedSegment(data, *segment)) {
+      out.copy(range(data, segment->position, segment->end()));
+    }
   }
   const int64_t p = walk.position();
-  if (walk.ended() != JpegWalkEnd::dataEnd) {
-    if (!endsCleanly(walk.ended())) return {};
-    copyRange(out, data, p, length);
-    return out;
+  switch (walk.ended()) {
+    case JpegWalkEnd::startOfScan:
+      // Its end is found while it is copied.
+      out.finishWith({range(data, p, length), copyImageData, addImageDataRanges});
+      return out;
+    case JpegWalkEnd::endOfImage: out.copy(range(data, p, p + 2)); return out;
+    case JpegWalkEnd::dataEnd:
+      // Fewer than 4 bytes remain: nothing, or an end-of-image marker.
+      if (p == length) return out;
+      if (!base::hasBytesAt(data, p, "\xFF\xD9")) return std::nullopt;
+      out.copy(range(data, p, p + 2));
+      return out;
+    default: return std::nullopt;
   }
-  // Fewer than 4 bytes remain: nothing, or an end-of-image marker with what follows it.
-  if (p == length) return out;
-  if (base::hasBytesAt(data, p, "\xFF\xD9")) {
-    copyRange(out, data, p, length);
-    return out;
-  }
-  return {};
 }
 
 // The container writers can hand back a file without the new block (a PNG without IHDR, an
@@ -104,32 +153,44 @@ Bytes holdingBlock(Bytes written, const Bytes& block, Locate locate) {
   return written;
 }
 
-}  // namespace
-
-std::vector<uint8_t> embedExifInJpeg(ByteView jpeg, ByteView block) {
-  if (!container::isJpeg(jpeg)) return {};
-  const Bytes segment = exifSegment(block);
-  Bytes out = {container::kMarkerStart, container::kStartOfImage};
-  out.reserve(jpeg.size() + segment.size());
+// The JPEG's segments with the new EXIF segment in place of the first old one (the others
+// dropped), else just before the image data, which is copied as it is.
+std::optional<Rewrite> embedExif(ByteView jpeg, ByteView block) {
+  if (!container::isJpeg(jpeg)) return std::nullopt;
+  Rewrite out;
+  out.copy(range(jpeg, 0, 2));
   bool written = false;
   auto writeSegment = [&] {
-    if (!written) out.insert(out.end(), segment.begin(), segment.end());
+    if (!written) out.add(exifSegment(block));
     written = true;
   };
   JpegSegmentWalk walk(jpeg);
   while (const auto old = walk.next()) {
-    if (!old->fits(jpeg)) return {};
+    if (!old->fits(jpeg)) return std::nullopt;
     if (isExifSegment(jpeg, *old)) {
       writeSegment();
     } else {
-      copyRange(out, jpeg, old->position, old->end());
+      out.copy(range(jpeg, old->position, old->end()));
     }
   }
-  // Without an old EXIF segment, the new one goes just before the image data.
-  if (!endsCleanly(walk.ended())) return {};
+  if (!endsCleanly(walk.ended())) return std::nullopt;
   writeSegment();
-  copyRange(out, jpeg, walk.position(), static_cast<int64_t>(jpeg.size()));
+  out.copy(range(jpeg, walk.position(), static_cast<int64_t>(jpeg.size())));
   return out;
+}
+
+std::optional<Rewrite> whole(std::vector<uint8_t> bytes) {
+  if (bytes.empty()) return std::nullopt;
+  Rewrite out;
+  out.add(std::move(bytes));
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> embedExifInJpeg(ByteView jpeg, ByteView block) {
+  const std::optional<Rewrite> out = embedExif(jpeg, block);
+  return out ? out->bytes() : std::vector<uint8_t>{};
 }
 
 bool carriesImageStrips(ByteView tiff) {
@@ -149,49 +210,63 @@ bool carriesImageStrips(ByteView tiff) {
   return false;
 }
 
-std::vector<uint8_t> writeExifBytes(ByteView source, const ExifEdit& edit) {
-  if (source.size() < 2) return {};
+std::optional<Rewrite> writeExifPieces(ByteView source, const ExifEdit& edit) {
+  if (source.size() < 2) return std::nullopt;
   const Bytes block = serialize(edit);
-  if (isTiff(source)) {
-    if (carriesImageStrips(source)) return {};
-    return block;
+  // Only a TIFF file becomes the bare block; anything else starting "II" or "MM" would lose
+  // its content.
+  if (container::hasTiffSignature(source)) {
+    if (carriesImageStrips(source)) return std::nullopt;
+    return whole(block);
   }
   if (container::isJpeg(source)) {
-    if (static_cast<int64_t>(block.size()) > kLargestJpegBlock) return {};
-    return embedExifInJpeg(source, block);
+    if (static_cast<int64_t>(block.size()) > kLargestJpegBlock) return std::nullopt;
+    return embedExif(source, block);
   }
   if (container::isPng(source)) {
-    return holdingBlock(replacePngExif(source, block), block, pipeline::findExifInPng);
+    return whole(holdingBlock(replacePngExif(source, block), block, pipeline::findExifInPng));
   }
   if (container::isWebp(source)) {
-    return holdingBlock(replaceWebpExif(source, block), block, pipeline::findExifInWebp);
+    return whole(holdingBlock(replaceWebpExif(source, block), block, pipeline::findExifInWebp));
   }
   if (container::isIsobmff(source)) {
-    return holdingBlock(writeExifIsobmff(source, block), block, pipeline::findExifTiffInIsobmff);
+    return whole(
+        holdingBlock(writeExifIsobmff(source, block), block, pipeline::findExifTiffInIsobmff));
   }
-  return {};
+  return std::nullopt;
+}
+
+std::vector<uint8_t> writeExifBytes(ByteView source, const ExifEdit& edit) {
+  const std::optional<Rewrite> out = writeExifPieces(source, edit);
+  return out ? out->bytes() : std::vector<uint8_t>{};
 }
 
 bool writeExif(const std::string& source, const ExifEdit& edit, const std::string& destination) {
   const Bytes data = base::readWholeFile(source).value_or(Bytes{});
-  const Bytes rewritten = writeExifBytes(data, edit);
-  if (rewritten.empty()) return false;
-  return replaceFile(destination.empty() ? source : destination, rewritten);
+  const std::optional<Rewrite> rewritten = writeExifPieces(data, edit);
+  if (!rewritten) return false;
+  return replaceFileWithPieces(destination.empty() ? source : destination, rewritten->pieces());
+}
+
+std::optional<Rewrite> stripMetadataPieces(ByteView data) {
+  if (data.size() < 2) return std::nullopt;
+  if (container::isPng(data)) return whole(stripPng(data));
+  if (container::isWebp(data)) return whole(stripWebp(data));
+  if (container::isIsobmff(data)) return whole(stripIsobmff(data));
+  if (container::isJpeg(data)) return stripJpeg(data);
+  return std::nullopt;
 }
 
 std::vector<uint8_t> stripMetadataBytes(ByteView data) {
-  if (data.size() < 2) return {};
-  if (container::isPng(data)) return stripPng(data);
-  if (container::isWebp(data)) return stripWebp(data);
-  if (container::isIsobmff(data)) return stripIsobmff(data);
-  if (container::isJpeg(data)) return stripJpeg(data);
-  return {};
+  const std::optional<Rewrite> out = stripMetadataPieces(data);
+  return out ? out->bytes() : std::vector<uint8_t>{};
 }
 
 bool stripMetadata(const std::string& source, const std::string& destination) {
-  const Bytes stripped = stripMetadataBytes(base::readWholeFile(source).value_or(Bytes{}));
-  if (stripped.empty()) return false;
-  return replaceFile(destination, stripped);
+  const Bytes data = base::readWholeFile(source).value_or(Bytes{});
+  const std::optional<Rewrite> stripped = stripMetadataPieces(data);
+  if (!stripped) return false;
+  return replaceFileWithPieces(destination, stripped->pieces());
 }
 
 }  // namespace orvel::metadata::edit

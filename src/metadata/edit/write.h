@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/bytes.h"
 #include "metadata/edit/edit.h"
+#include "metadata/edit/rewrite.h"
 
 namespace orvel::metadata::edit {
 
@@ -18,8 +20,11 @@ inline constexpr int64_t kLargestJpegBlock = 65527;
 // Directories examined in a TIFF's chain; a longer chain is treated as carrying image data.
 inline constexpr int kLongestDirectoryChain = 16;
 
-// The source with its EXIF replaced by the record's; empty when this input cannot be written
-// (unknown container, a TIFF with image data, a block too large for JPEG, bad structure).
+// The source with its EXIF replaced by the record's; nothing when this input cannot be written
+// (unknown container, a TIFF with image data, a block too large for JPEG, bad structure, a
+// chunk or box cut short). A JPEG's image data is a range of the source, not a copy.
+std::optional<Rewrite> writeExifPieces(ByteView source, const ExifEdit& edit);
+// The same laid out in one buffer; empty when nothing can be written.
 std::vector<uint8_t> writeExifBytes(ByteView source, const ExifEdit& edit);
 
 // The JPEG with its EXIF segments replaced by one holding the block (in place of the first,
@@ -34,7 +39,10 @@ bool carriesImageStrips(ByteView tiff);
 // record's EXIF. False when the source cannot be read or written, or the file not replaced.
 bool writeExif(const std::string& source, const ExifEdit& edit, const std::string& destination);
 
-// The image without EXIF, XMP, IPTC and comments; empty when it cannot be stripped.
+// The image without EXIF, XMP, IPTC and comments, and a JPEG also without its Multi-Picture
+// index and whatever follows the end of its image; nothing when it cannot be stripped.
+std::optional<Rewrite> stripMetadataPieces(ByteView data);
+// The same laid out in one buffer; empty when it cannot be stripped.
 std::vector<uint8_t> stripMetadataBytes(ByteView data);
 
 // Writes the stripped source to the destination (used as given).

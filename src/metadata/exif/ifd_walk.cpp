@@ -38,18 +38,34 @@ std::string rawTextOf(const Ifd& ifd, uint16_t tag, const std::string* fallback)
   return fallback ? *fallback : std::string();
 }
 
-void addMakerNote(Metadata& meta, const TiffTag& entry, ByteView data, int64_t base,
+// Stores tags with the directory's precedence: a directory that only adds keeps every name
+// already present as it is.
+struct TagSink {
+  Metadata& meta;
+  Precedence precedence;
+
+  bool setsFields() const { return precedence == Precedence::sets; }
+  bool takes(std::string_view name) const { return setsFields() || !meta.tags.contains(name); }
+  // True when the value was stored.
+  bool store(std::string name, std::string value) {
+    if (!takes(name)) return false;
+    meta.tags.set(std::move(name), std::move(value));
+    return true;
+  }
+};
+
+void addMakerNote(TagSink& sink, const TiffTag& entry, ByteView data, int64_t base,
                   const std::string& make, const std::string& model) {
   const ByteView note(entry.data);
   TagMap vendorTags =
       makernotes::isAppleMakerNote(note)
           ? makernotes::parseAppleMakerNote(note)
           : makernotes::parseMakerNote(make, model, data, entry.offset, base, entry.bigEndian);
-  meta.tags.merge(vendorTags);
+  for (const auto& [name, value] : vendorTags) sink.store(name, value);
 }
 
 // The interoperability directory: only its four known entries are listed.
-void addInteropTags(Metadata& meta, const TiffTag& entry, ByteView data, int64_t base) {
+void addInteropTags(TagSink& sink, const TiffTag& entry, ByteView data, int64_t base) {
   const LongValue pointer = readLongTag(entry);
   if (!pointer.ok) return;  // no offset to follow
   const int64_t position = base + pointer.value;
@@ -58,16 +74,16 @@ void addInteropTags(Metadata& meta, const TiffTag& entry, ByteView data, int64_t
   for (const auto& [tag, value] : interop.tags) {
     switch (tag) {
       case 0x0001:
-        meta.tags.set("InteropIndex", getInteropIndex(stripSpace(toString(value))));
+        sink.store("InteropIndex", getInteropIndex(stripSpace(toString(value))));
         break;
       case 0x0002: {
         const std::string raw = toString(value);
         const std::string_view version = stripSpace(raw);
-        if (!version.empty()) meta.tags.set("InteropVersion", std::string(version));
+        if (!version.empty()) sink.store("InteropVersion", std::string(version));
         break;
       }
-      case 0x1001: meta.tags.set("RelatedImageWidth", toString(value)); break;
-      case 0x1002: meta.tags.set("RelatedImageHeight", toString(value)); break;
+      case 0x1001: sink.store("RelatedImageWidth", toString(value)); break;
+      case 0x1002: sink.store("RelatedImageHeight", toString(value)); break;
       default: break;
     }
   }
@@ -99,15 +115,18 @@ bool feedsRecordField(uint16_t tag) {
   return tag == kMakeTag || tag == kModelTag || tag == 0x0131 || tag == 0x0112;
 }
 
-void addNamedTag(Metadata& meta, uint16_t tag, std::string_view name, std::string raw) {
+void addNamedTag(TagSink& sink, uint16_t tag, std::string_view name, std::string raw) {
+  if (!sink.takes(name)) return;
+  Metadata& meta = sink.meta;
+  const bool setsField = sink.setsFields() && feedsRecordField(tag);
   std::string value;
   if (formatExifTagIfRuled(tag, raw, meta, value)) {
     meta.tags.set(std::string(name), std::move(value));
-    applyRecordFields(meta, tag, raw);
+    if (setsField) applyRecordFields(meta, tag, raw);
     return;
   }
   // No rule: the value is the raw text itself, so only copy it when a field needs it too.
-  if (feedsRecordField(tag)) applyRecordFields(meta, tag, raw);
+  if (setsField) applyRecordFields(meta, tag, raw);
   meta.tags.set(std::string(name), std::move(raw));
 }
 
@@ -132,7 +151,9 @@ std::string unknownTagName(std::string_view prefix, uint16_t tag) {
   return std::string(prefix) + "Unknown:0x" + base::toHex(uint64_t{tag}, 4);
 }
 
-void addIfdTags(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base) {
+void addIfdTags(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base,
+                Precedence precedence) {
+  TagSink sink{meta, precedence};
   // The maker-note parsers need the camera of this directory, else of an earlier one.
   std::string make;
   std::string model;
@@ -143,37 +164,41 @@ void addIfdTags(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base) {
   // Entries come in ascending tag order, so Make (0x010F) is applied before Model (0x0110).
   for (const auto& [tag, entry] : ifd.tags) {
     if (tag == kMakerNoteTag) {
-      addMakerNote(meta, entry, data, base, make, model);
+      addMakerNote(sink, entry, data, base, make, model);
     } else if (tag == kInteropTag) {
-      addInteropTags(meta, entry, data, base);
+      addInteropTags(sink, entry, data, base);
     } else if (std::string_view name = exifTagName(tag); !name.empty()) {
-      addNamedTag(meta, tag, name, toString(entry));
+      addNamedTag(sink, tag, name, toString(entry));
     } else {
-      meta.tags.set(unknownTagName("", tag), toString(entry));
+      sink.store(unknownTagName("", tag), toString(entry));
     }
   }
 }
 
-void addGpsTags(Metadata& meta, const Ifd& gps) {
-  // The references first, so the coordinates and altitude can name them.
+void addGpsTags(Metadata& meta, const Ifd& gps, Precedence precedence) {
+  TagSink sink{meta, precedence};
+  // The references first, so the coordinates and altitude can name them. A directory that only
+  // adds sets a position field only together with the tag it adds.
   for (uint16_t tag : {kGpsLatitudeRef, kGpsLongitudeRef, kGpsAltitudeRef}) {
     auto found = gps.tags.find(tag);
     if (found == gps.tags.end()) continue;
     std::string raw = toString(found->second);
     std::string value;
     const bool ruled = formatGpsTagIfRuled(tag, raw, meta, value);
-    meta.tags.set(std::string(gpsTagName(tag)), ruled ? std::move(value) : std::move(raw));
+    if (sink.store(std::string(gpsTagName(tag)), ruled ? std::move(value) : raw)) {
+      setGpsFields(meta, tag, raw);
+    }
   }
   for (const auto& [tag, entry] : gps.tags) {
     const std::string_view name = gpsTagName(tag);
     if (name.empty()) {
-      meta.tags.set(unknownTagName("GPS:", tag), toString(entry));
+      sink.store(unknownTagName("GPS:", tag), toString(entry));
       continue;
     }
+    // A reference's value was stored above.
+    if (isGpsReference(tag) || !sink.takes(name)) continue;
     std::string raw = toString(entry);
     setGpsFields(meta, tag, raw);
-    // A reference's value was stored above and would render the same again.
-    if (isGpsReference(tag)) continue;
     std::string value;
     const bool ruled = formatGpsTagIfRuled(tag, raw, meta, value);
     meta.tags.set(std::string(name), ruled ? std::move(value) : std::move(raw));

@@ -1,5 +1,6 @@
 // Minolta notes: a bare directory in the file's byte order. Tag 0x0003 is an array of 32-bit
-// camera settings, one field per element.
+// camera settings, one field per element, always big-endian (the camera writes it so, and an
+// edit that turns the note little-endian leaves the block as it is).
 #include <array>
 
 #include "metadata/makernotes/common.h"

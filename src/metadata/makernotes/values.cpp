@@ -129,7 +129,7 @@ std::optional<uint32_t> minoltaArr(const TiffTag& tag, std::size_t index) {
   const ByteView data(tag.data);
   const auto position = static_cast<int64_t>(index) * 4;
   if (index > data.size() / 4 || !inBounds(data, position, 4)) return {};
-  return readUint32(data, position, tag.bigEndian);
+  return base::readU32be(data, position);
 }
 
 std::optional<std::string> rawBytesJoined(const TiffTag& tag, std::size_t count,

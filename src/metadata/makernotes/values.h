@@ -86,8 +86,8 @@ int64_t roundedIso(double ev);
 // Decimal digits, left-padded with "0" to at least width characters.
 std::string zeroPadded(int64_t value, int width);
 
-// Element i of an entry as an unsigned 32-bit number in the entry's byte order; none when
-// the raw bytes stop short of it.
+// Element i of a Minolta camera-settings entry as an unsigned 32-bit number; none when the
+// raw bytes stop short of it. These blocks are big-endian whatever the note's byte order.
 std::optional<uint32_t> minoltaArr(const TiffTag& tag, std::size_t index);
 
 // The first count raw bytes of an entry in decimal joined by separator; none when fewer exist.

@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/text.h"
+
 namespace orvel::metadata::pipeline {
 
 namespace {
@@ -148,12 +150,29 @@ void appendJsonNumber(std::string& out, double value) {
 void appendJsonString(std::string& out, std::string_view text) {
   out += '"';
   std::size_t runStart = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::string_view escape = escapeOf(static_cast<unsigned char>(text[i]));
-    if (escape.empty()) continue;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::string_view escape = escapeOf(byte);
+    if (escape.empty() && byte < 0x80) {
+      ++i;
+      continue;
+    }
+    if (escape.empty()) {
+      const int sequence = base::utf8SequenceLength(text, i);
+      if (sequence > 0) {
+        i += static_cast<std::size_t>(sequence);
+        continue;
+      }
+    }
     out.append(text.data() + runStart, i - runStart);
-    out += escape;
-    runStart = i + 1;
+    if (escape.empty()) {
+      // A byte outside any well-formed sequence is read as Latin-1: U+0080 to U+00FF.
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    } else {
+      out += escape;
+    }
+    runStart = ++i;
   }
   out.append(text.data() + runStart, text.size() - runStart);
   out += '"';

@@ -36,8 +36,9 @@ std::string metaToJson(const JsonSource& source);
 // "nan", "inf" and "-inf".
 void appendJsonNumber(std::string& out, double value);
 
-// The bytes between double quotes, with quote, backslash and control bytes escaped; every
-// other byte (0x7F and non-ASCII included) copied as it is.
+// The bytes between double quotes, with quote, backslash and control bytes escaped, as valid
+// UTF-8: well-formed sequences (and 0x7F) are copied as they are, and every byte that belongs
+// to none becomes the character of the same value (U+0080 to U+00FF, as Latin-1 reads it).
 void appendJsonString(std::string& out, std::string_view text);
 
 }  // namespace orvel::metadata::pipeline

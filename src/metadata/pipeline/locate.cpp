@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "container/jpeg.h"
 #include "container/png.h"
@@ -74,6 +75,7 @@ int64_t findExifInWebp(ByteView data) {
   container::RiffChunkWalk walk(data, container::RiffWalkStop::atShortHeader);
   while (const auto chunk = walk.next()) {
     if (chunk->fourcc != "EXIF" || chunk->payload() >= length) continue;
+    base::demand(data, chunk->payload(), 6);
     // Some writers keep the JPEG-style "Exif" and two bytes before the TIFF header.
     const bool jpegStyle =
         chunk->start + 14 <= length && hasBytesAt(data, chunk->payload(), "Exif");
@@ -92,6 +94,7 @@ int64_t findExifTiffInIsobmff(ByteView file) {
       item.length <= 4) {
     return -1;
   }
+  base::demand(file, item.offset, item.length);
   const int64_t tiff = item.offset + 4 + base::readU32be(file, item.offset);
   if (tiff + 4 > item.offset + item.length || !container::hasTiffSignature(file, tiff)) return -1;
   return tiff;
@@ -99,6 +102,7 @@ int64_t findExifTiffInIsobmff(ByteView file) {
 
 int64_t findExifInHEIC(ByteView file) {
   const auto length = static_cast<int64_t>(file.size());
+  base::demand(file, 0, length);  // the scan reads every byte
   for (int64_t j = base::findByte(file, 0, 'E'); j >= 0 && j < length - 10;
        j = base::findByte(file, j + 1, 'E')) {
     if (!hasBytesAt(file, j, "Exif")) continue;

@@ -32,6 +32,7 @@ using container::TiffTag;
 using container::toString;
 using exif::addGpsTags;
 using exif::addIfdTags;
+using exif::Precedence;
 
 constexpr int64_t kMinimumPrefix = 16;
 // A large JPEG is first read this far, then as far as its marker segments reach plus a margin,
@@ -86,8 +87,11 @@ bool pointedDirectory(const Ifd& ifd, uint16_t pointerTag, ByteView data, int64_
   return true;
 }
 
-// DateTimeOriginal, or CreateDate when the directory has no DateTimeOriginal at all.
-void takeCaptureDate(Metadata& meta, const Ifd& exif, bool dateSetsValid) {
+// DateTimeOriginal, or CreateDate when the directory has no DateTimeOriginal at all. A
+// directory that only adds tags gives a date only when none was found before.
+void takeCaptureDate(Metadata& meta, const Ifd& exif, bool dateSetsValid,
+                     Precedence precedence) {
+  if (precedence == Precedence::addsOnly && meta.dateTaken.year >= 1900) return;
   auto found = exif.tags.find(kDateTimeOriginalTag);
   if (found == exif.tags.end()) found = exif.tags.find(kCreateDateTag);
   if (found == exif.tags.end()) return;
@@ -99,27 +103,29 @@ void takeCaptureDate(Metadata& meta, const Ifd& exif, bool dateSetsValid) {
 
 // The Exif directory (with the capture date) and the GPS directory that `ifd` points at.
 void addPointedDirectories(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base,
-                           bool bigEndian, bool dateSetsValid) {
+                           bool bigEndian, bool dateSetsValid, Precedence precedence) {
   Ifd child;
   if (pointedDirectory(ifd, kExifPointerTag, data, base, bigEndian, child)) {
-    addIfdTags(meta, child, data, base);
-    takeCaptureDate(meta, child, dateSetsValid);
+    addIfdTags(meta, child, data, base, precedence);
+    takeCaptureDate(meta, child, dateSetsValid, precedence);
   }
   if (pointedDirectory(ifd, kGpsPointerTag, data, base, bigEndian, child)) {
-    addGpsTags(meta, child);
+    addGpsTags(meta, child, precedence);
   }
 }
 
 // Reads one directory of a walk and everything it points at except further chain links.
-Ifd addDirectory(Metadata& meta, ByteView data, int64_t position, int64_t base, bool bigEndian) {
+Ifd addDirectory(Metadata& meta, ByteView data, int64_t position, int64_t base, bool bigEndian,
+                 Precedence precedence) {
   Ifd ifd = readIFD(data, position, base, bigEndian);
-  addIfdTags(meta, ifd, data, base);
+  addIfdTags(meta, ifd, data, base, precedence);
   if (!ifd.tags.empty()) meta.isValid = true;
-  addPointedDirectories(meta, ifd, data, base, bigEndian, true);
+  addPointedDirectories(meta, ifd, data, base, bigEndian, true, precedence);
   return ifd;
 }
 
-// The EXIF APP1 segment of a JPEG: IFD0 and its chain, each directory read once.
+// The EXIF APP1 segment of a JPEG: IFD0 and its chain, each directory read once. IFD0 describes
+// the image; the directories after it (the thumbnail's) only add what it lacks.
 void readJpegExif(Metadata& meta, ByteView data) {
   const ExifBlock block = findExifAPP1(data);
   if (block.start < 1) return;
@@ -127,10 +133,12 @@ void readJpegExif(Metadata& meta, ByteView data) {
   const bool bigEndian = base::byteAt(data, start) != 'I';
   uint32_t offset = readUint32(data, start + 4, bigEndian);
   VisitedOffsets visited;
+  Precedence precedence = Precedence::sets;
   while (offset != 0 && offset < block.length && visited.insert(offset)) {
     const int64_t position = start + offset;
     if (!inBounds(data, position, 2)) break;
-    offset = addDirectory(meta, data, position, start, bigEndian).next;
+    offset = addDirectory(meta, data, position, start, bigEndian, precedence).next;
+    precedence = Precedence::addsOnly;
   }
 }
 
@@ -150,8 +158,10 @@ void pushSubIfds(const Ifd& ifd, int64_t length, const VisitedOffsets& visited,
   }
 }
 
-// A TIFF file: IFD0, its chain and its SubIFDs, depth first, each directory read once.
+// A TIFF file: IFD0, its chain and its SubIFDs, depth first, each directory read once. The
+// first directory read describes the image; the others only add what it lacks.
 void readTiffExif(Metadata& meta, ByteView data) {
+  Precedence precedence = Precedence::sets;
   const int64_t length = static_cast<int64_t>(data.size());
   const bool bigEndian = base::byteAt(data, 0) != 'I';
   std::vector<uint32_t> stack = {readUint32(data, 4, bigEndian)};
@@ -162,11 +172,12 @@ void readTiffExif(Metadata& meta, ByteView data) {
     if (offset == 0 || offset >= length || !inBounds(data, offset, 2)) continue;
     if (!visited.insert(offset)) continue;
     Ifd ifd = readIFD(data, offset, 0, bigEndian);
-    addIfdTags(meta, ifd, data, 0);
+    addIfdTags(meta, ifd, data, 0, precedence);
     if (!ifd.tags.empty()) meta.isValid = true;
     if (ifd.next != 0) stack.push_back(ifd.next);
     pushSubIfds(ifd, length, visited, stack);
-    addPointedDirectories(meta, ifd, data, 0, bigEndian, true);
+    addPointedDirectories(meta, ifd, data, 0, bigEndian, true, precedence);
+    precedence = Precedence::addsOnly;
   }
 }
 
@@ -188,6 +199,7 @@ void readMovieBoxInBuffer(Metadata& meta, ByteView data) {
     const int64_t payloadLength =
         std::min({box->size - box->headerLength, length - box->payload(), kMoviePayloadLimit});
     if (payloadLength < 1) return;
+    base::demand(data, box->payload(), payloadLength);
     readMovieFacts(meta, data.subspan(static_cast<std::size_t>(box->payload()),
                                       static_cast<std::size_t>(payloadLength)));
     return;
@@ -344,13 +356,14 @@ std::optional<Metadata> readFromHead(base::ReadOnlyFile& file, int64_t prefixLen
 
 void parseTiffAt(Metadata& meta, ByteView data, int64_t position) {
   if (position <= 0 || position >= static_cast<int64_t>(data.size())) return;
+  base::demand(data, position, 8);
   const bool bigEndian = base::byteAt(data, position) != 'I';
   const int64_t ifd0 = position + readUint32(data, position + 4, bigEndian);
   if (!inBounds(data, ifd0, 2)) return;
   const Ifd ifd = readIFD(data, ifd0, position, bigEndian);
   addIfdTags(meta, ifd, data, position);
   if (!ifd.tags.empty()) meta.isValid = true;
-  addPointedDirectories(meta, ifd, data, position, bigEndian, false);
+  addPointedDirectories(meta, ifd, data, position, bigEndian, false, Precedence::sets);
 }
 
 void applyVideoMeta(Metadata& meta, const movie::VideoMeta& video) {
@@ -409,7 +422,11 @@ Metadata readMetadata(const std::string& path, int64_t maxBytes) {
   if (std::optional<Metadata> meta = readFromHead(file, wanted)) return std::move(*meta);
   const std::optional<ByteView> prefix = file.prefix(wanted);
   if (!prefix || prefix->empty()) return defaultMetadata();
+  // The JPEG readers walk segments without asking for bytes: a JPEG whose head did not hold
+  // its metadata is read whole.
+  if (container::isJpeg(*prefix)) base::demand(*prefix, 0, wanted);
   Metadata meta = readMetadataFromBytes(*prefix);
+  if (file.demandFailed()) return defaultMetadata();  // the file changed while it was read
   readBeyondPrefix(meta, *prefix, file);
   return meta;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/file.h"
 #include "base/text.h"
 #include "container/jpeg.h"
 #include "container/png.h"
@@ -127,6 +128,7 @@ std::string findXmpInPng(ByteView data) {
   while (const auto chunk = walk.next()) {
     if (chunk->type == "IEND") break;
     if (chunk->type != "iTXt") continue;
+    base::demand(data, chunk->dataStart(), chunk->length);
     container::TextChunk decoded = container::parseITxt(data, chunk->dataStart(), chunk->length);
     if (decoded.ok && decoded.keyword == kXmpKeyword) return std::move(decoded.text);
   }
@@ -137,7 +139,9 @@ std::string findXmpInWebp(ByteView data) {
   if (!container::isWebp(data)) return {};
   container::RiffChunkWalk walk(data, container::RiffWalkStop::atShortPayload);
   while (const auto chunk = walk.next()) {
-    if (chunk->fourcc == "XMP ") return base::textAt(data, chunk->payload(), chunk->size);
+    if (chunk->fourcc != "XMP ") continue;
+    base::demand(data, chunk->payload(), chunk->size);
+    return base::textAt(data, chunk->payload(), chunk->size);
   }
   return {};
 }

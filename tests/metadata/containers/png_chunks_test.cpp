@@ -190,22 +190,6 @@ TEST(PngRebuild, StripKeepsEverythingElseByteForByte) {
   EXPECT_EQ(findExifInPng(out), 0);
 }
 
-TEST(PngRebuild, TruncatedTail) {
-  const Bytes whole = pngFile({pngIhdr(), pngIdat()});
-  Bytes metadataTail = whole;
-  const Bytes text = pngChunk("tEXt", textData("Key", "a long value"));
-  metadataTail.insert(metadataTail.end(), text.begin(), text.begin() + 12);
-  EXPECT_EQ(stripPng(metadataTail), whole);  // a cut metadata chunk is dropped
-  EXPECT_EQ(replacePngExif(metadataTail, {}), metadataTail);
-  Bytes dataTail = whole;
-  const Bytes idat = pngIdat();
-  dataTail.insert(dataTail.end(), idat.begin(), idat.begin() + 12);
-  EXPECT_EQ(stripPng(dataTail), dataTail);  // anything else is kept as it is
-  Bytes shortTail = whole;
-  shortTail.insert(shortTail.end(), {0, 0, 0});
-  EXPECT_EQ(stripPng(shortTail), shortTail);
-}
-
 TEST(PngText, InflatedTextIsCappedAtSixteenMebibytes) {
   const size_t cap = size_t{1} << 24;
   Bytes text(cap, 'a');

@@ -2,7 +2,10 @@
 // results read back through our reader and, where installed, checked by exiftool.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <string>
+#include <thread>
 #include <sys/stat.h>
 
 #include "edit_test_util.h"
@@ -121,6 +124,33 @@ TEST_F(EditApi, BufferRoundTripThroughEverySetter) {
     EXPECT_EQ(exiftoolTag(dir.file("out.jpg"), "UserComment"), "hi");
     EXPECT_EQ(exiftoolTag(dir.file("out.jpg"), "DateTimeOriginal"), "2024:02:29 13:14:15");
   }
+}
+
+// Threads sharing one edit handle take turns: every written buffer holds one whole value.
+TEST_F(EditApi, ThreadsSharingOneHandleTakeTurns) {
+  const Bytes jpeg = cameraJpeg();
+  ov_edit* edit = nullptr;
+  ASSERT_EQ(ov_exif_edit_open_buffer(jpeg.data(), static_cast<int64_t>(jpeg.size()), &edit), 0);
+  const std::string longName(3000, 'L');
+  std::atomic<bool> writing{true};
+  std::thread setter([&] {
+    for (int i = 0; writing; ++i) {
+      ov_exif_set_artist(edit, i % 2 == 0 ? longName.c_str() : "S");
+      ov_exif_edit_set_tag(edit, "Orientation", i % 2 == 0 ? "6" : "1");
+    }
+  });
+  int torn = 0;
+  for (int i = 0; i < 300; ++i) {
+    ov_status status = 0;
+    const Bytes out = writeBuffer(edit, &status);
+    ASSERT_EQ(status, 0);
+    const std::string artist = tagOf(out, "Artist");
+    torn += artist != longName && artist != "S" && artist != tagOf(jpeg, "Artist");
+  }
+  writing = false;
+  setter.join();
+  EXPECT_EQ(torn, 0);
+  ov_exif_edit_free(edit);
 }
 
 TEST_F(EditApi, FileWriteInPlaceAndToAnotherPath) {

@@ -2,10 +2,13 @@
 // byte-identical, and the results readable by our reader and by exiftool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "edit_test_util.h"
 #include "support/chunk_builder.h"
+#include "support/exif_samples.h"
+#include "support/isobmff_builder.h"
 #include "metadata/edit/edit.h"
 #include "metadata/edit/load.h"
 #include "container/isobmff.h"
@@ -153,6 +156,59 @@ TEST(ContainerWrite, HeifAndAvifItemsAreRewrittenOrBlankedInPlace) {
         }
         ASSERT_TRUE(inMetadata) << "byte " << i << " changed";
       }
+    }
+  }
+}
+
+// No rewrite loses image data: a file cut inside a chunk or box (a truncated download, a
+// copy stopped short) is refused by every writer, so nothing is written; whole files, and
+// files whose last few bytes hold no chunk header, are rewritten with their image intact.
+TEST(TruncatedContainers, ACutChunkOrBoxIsRefusedAndNothingElse) {
+  const Bytes tiff = testing::cameraTiff({false, false, false, {}});
+  const Bytes image(300000, 0x5A);  // the image data: lossless WebP of about 300 KB
+  const Bytes png = testing::pngFile({testing::pngIhdr(), testing::pngChunk("IDAT", image),
+                                      testing::pngChunk("tEXt", testing::textData("Key", "value")),
+                                      testing::pngIend()});
+  const Bytes webp = testing::webpFile({testing::vp8xChunk(0x08), testing::riffChunk("VP8L", image),
+                                        testing::riffChunk("EXIF", tiff)});
+  testing::HeifBuilder heifBuilder;
+  // The Exif item first, so that a cut in the image leaves it whole.
+  heifBuilder.item({1, "Exif", "", testing::exifItemPayload(tiff), 1, 0}).item({2, "hvc1", "", image, 1, 0});
+  const Bytes heif = heifBuilder.build();
+  const auto cut = [](const Bytes& bytes, std::size_t keep) { return Bytes(bytes.begin(), bytes.begin() + keep); };
+  const auto extended = [](Bytes bytes, const Bytes& tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool refused;
+  } const cases[] = {
+      {"png whole", png, false},
+      {"png cut in IDAT", cut(png, 120000), true},
+      {"png cut in the tEXt after IDAT", cut(png, png.size() - 16), true},
+      {"png cut in a chunk header", cut(png, 8 + 25 + 4), true},
+      {"png with stray bytes after IEND", extended(png, {0, 0, 0}), false},
+      {"webp whole", webp, false},
+      {"webp cut in VP8L", cut(webp, 120000), true},
+      {"webp cut in EXIF", cut(webp, webp.size() - 10), true},
+      {"webp with stray bytes", extended(webp, {1, 2, 3}), false},
+      {"heif whole", heif, false},
+      {"heif cut in the image", cut(heif, heif.size() - 1000), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExifEdit edit = parseExifBytes(c.file);
+    setArtist(edit, "someone");
+    const Bytes stripped = stripMetadataBytes(c.file);
+    const Bytes written = writeExifBytes(c.file, edit);
+    EXPECT_EQ(stripped.empty(), c.refused);
+    EXPECT_EQ(written.empty(), c.refused);
+    if (c.refused) continue;
+    // The image data is there, whole, in both results.
+    for (const Bytes& out : {stripped, written}) {
+      EXPECT_NE(std::search(out.begin(), out.end(), image.begin(), image.end()), out.end());
     }
   }
 }

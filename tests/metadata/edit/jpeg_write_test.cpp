@@ -6,7 +6,10 @@
 #include "metadata/edit/serialize.h"
 #include "metadata/edit/write.h"
 #include "edit_test_util.h"
+#include "metadata/pipeline/read.h"
 #include "support/builders.h"
+#include "support/exif_samples.h"
+#include "support/isobmff_builder.h"
 
 namespace orvel::metadata::edit {
 
@@ -118,7 +121,73 @@ TEST(StripJpeg, DropsApp1App13AndCommentsKeepingTheRest) {
   EXPECT_EQ(segments[0].bytes, icc);
   EXPECT_EQ(segments[1].bytes, adobe);
   EXPECT_EQ(segments[2].marker, 0xE0);
-  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(withTrailer));  // trailer kept
+  EXPECT_EQ(testing::jpegScan(out), testing::jpegScan(jpeg));  // the trailer is gone
+}
+
+// A privacy strip keeps the primary image and nothing after it: trailers, the secondary images
+// of a Multi-Picture file (each with EXIF and GPS of its own) and the index pointing at them,
+// and metadata segments between progressive scans. The end of the image is found through the
+// entropy-coded data: stuffed bytes, restart markers, fill bytes and tables holding the bytes
+// FF D9 do not end it.
+TEST(StripJpeg, NothingAfterTheImageSurvives) {
+  const Bytes icc = segmentOf(0xE2, bytesOf("ICC_PROFILE\0\1\1...."));
+  const Bytes mpf = segmentOf(0xE2, bytesOf(std::string_view("MPF\0MM\0*\0\0\0\x08", 12)));
+  const Bytes primary = testing::realJpeg({icc});
+  const Bytes withIndex = testing::realJpeg({testing::app1(oldExif()), icc, mpf});
+  testing::CameraSampleOptions withGps;
+  const Bytes secondary = testing::cameraJpeg(withGps);
+  const Bytes trailers = bytesOf("Photoshop 3.0\08BIM<x:xmpmeta>GPS</x:xmpmeta>");
+  // Two more scans, with a table, an XMP segment and a comment between them.
+  const Bytes table = segmentOf(0xC4, {0x10, 0xFF, 0xD9, 0xFF, 0xD9, 0, 0, 0});
+  const Bytes between = testing::concat({segmentOf(0xE1, xmpPayload()), segmentOf(0xFE, bytesOf("c"))});
+  const Bytes scan = {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 0x3F, 0, 0x12, 0xFF, 0x00, 0x34, 0xFF,
+                      0xD3, 0x56, 0xFF, 0xFF};
+  const Bytes primaryBody(primary.begin(), primary.end() - 2);  // without its end of image
+  const Bytes eoi = {0xFF, 0xD9};
+  const Bytes progressive = testing::concat({primaryBody, table, scan, between, scan, eoi});
+  const Bytes progressiveKept = testing::concat({primaryBody, table, scan, scan, eoi});
+  // Bytes that are no marker right after a dropped segment stay, and the segment still goes.
+  const Bytes stray = {0x12, 0x34, 0xFF, 0x00};
+  const Bytes strayAfter = testing::concat({primaryBody, table, between, stray, scan, eoi});
+  const Bytes strayKept = testing::concat({primaryBody, table, stray, scan, eoi});
+  const Bytes cutScan(primary.begin(), primary.end() - 3);
+  struct Case {
+    const char* name;
+    Bytes file;
+    Bytes stripped;
+  } const cases[] = {
+      {"IPTC and XMP trailers", testing::concat({primary, trailers}), primary},
+      {"a Multi-Picture file", testing::concat({withIndex, secondary, secondary}), primary},
+      {"progressive scans", testing::concat({progressive, secondary}), progressiveKept},
+      {"bytes after a dropped segment", strayAfter, strayKept},
+      {"a scan cut short, without an end", cutScan, cutScan},
+      {"an end of image before any scan", testing::concat({Bytes{0xFF, 0xD8}, icc, eoi, trailers}),
+       testing::concat({Bytes{0xFF, 0xD8}, icc, eoi})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes out = stripMetadataBytes(c.file);
+    EXPECT_EQ(out, c.stripped);
+    EXPECT_TRUE(pipeline::readMetadataFromBytes(out).tags.empty());
+  }
+  // Long scans are searched and copied a block at a time: markers, stuffed bytes and fill
+  // bytes on every side of a block's edge.
+  const std::size_t block = 64 * 1024;
+  for (std::size_t length : {block - 3, block - 2, block - 1, block, block + 1, 2 * block - 1}) {
+    SCOPED_TRACE(length);
+    Bytes entropy(length, 0x5A);
+    for (std::size_t at = 97; at + 2 < length; at += 331) entropy[at] = 0xFF, entropy[at + 1] = 0x00;
+    entropy[length - 2] = 0xFF;  // fill, then the next marker's 0xFF right at the end
+    entropy[length - 1] = 0xFF;
+    const Bytes body = testing::concat({primaryBody, Bytes(entropy.begin(), entropy.end() - 1)});
+    const Bytes file = testing::concat({body, table, scan, between, scan, eoi, trailers});
+    const Bytes expected = testing::concat({body, table, scan, scan, eoi});
+    EXPECT_EQ(stripMetadataBytes(file), expected);
+    // The ranges a file write takes are the same bytes.
+    Bytes fromRanges;
+    for (ByteView piece : stripMetadataPieces(file)->pieces()) fromRanges.insert(fromRanges.end(), piece.begin(), piece.end());
+    EXPECT_EQ(fromRanges, expected);
+  }
 }
 
 TEST(StripJpeg, EndingsWithoutAScan) {
@@ -179,6 +248,12 @@ TEST(WriteExifBytes, TiffIsReplacedByTheBareBlockUnlessItCarriesImageData) {
   const Bytes onlyExif = tiffChain(2, -1, 0);
   EXPECT_EQ(writeExifBytes(onlyExif, edit), serialize(edit));
   EXPECT_TRUE(writeExifBytes(tiffChain(1, 0, 273), edit).empty());
+  // Only a TIFF signature makes a file a TIFF: other files starting "II" or "MM" keep their
+  // content (nothing is written).
+  for (std::string_view text : {"II is a text file", "MM\0\x2B big TIFF", "MM", "II*"}) {
+    EXPECT_TRUE(writeExifBytes(bytesOf(text), edit).empty()) << text;
+  }
+  EXPECT_EQ(writeExifBytes(Bytes{'M', 'M', 0, 42, 0, 0, 0, 0}, edit), serialize(edit));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "metadata/edit/edit.h"
 #include "metadata/edit/load.h"
+#include "metadata/pipeline/locate.h"
 #include "metadata/pipeline/read.h"
 #include "metadata/edit/write.h"
 #include "support/vendor_notes.h"
@@ -68,8 +69,49 @@ TEST(MakerNoteRoundTrip, EveryVendorTagReadsIdenticallyAfterAnEdit) {
   }
 }
 
+// The entries of the directory that the note's entry `tag` leads to (an offset from the TIFF
+// header in the entry), rendered as text; read from the JPEG's EXIF block.
+std::map<uint16_t, std::string> ledDirectory(const Bytes& jpeg, int64_t directoryInNote,
+                                             uint16_t tag) {
+  const ExifBlock block = findExifAPP1(jpeg);
+  const ByteView tiff = ByteView(jpeg).subspan(static_cast<std::size_t>(block.start));
+  const bool be = tiff[0] == 'M';
+  const int64_t note = parseExifBytes(jpeg).exif.find(kMakerNoteTag)->origin;
+  const container::Ifd main = container::readIFD(tiff, note + directoryInNote, 0, be);
+  const auto entry = main.tags.find(tag);
+  if (entry == main.tags.end()) return {};
+  const uint32_t at = readUint32(tiff, entry->second.offset, be);
+  std::map<uint16_t, std::string> out;
+  for (const auto& [inner, value] : container::readIFD(tiff, at, 0, be).tags) {
+    out[inner] = container::toString(value);
+  }
+  return out;
+}
+
+TEST(MakerNoteRoundTrip, DirectoriesInsideANoteMoveAndTurnWithIt) {
+  for (const VendorNoteCase& c : vendorNoteCases()) {
+    if (std::string_view(c.name) != "olympus-directory") continue;
+    SCOPED_TRACE(c.bigEndian ? "big-endian" : "little-endian");
+    const Bytes jpeg = jpegWithMakerNote(c.bigEndian, c.make, c.model, c.note);
+    const auto before = ledDirectory(jpeg, 8, 0x2010);
+    ASSERT_EQ(before.size(), 3u);
+    EXPECT_EQ(before.at(0x0100), "E-1 camera body");
+    ExifEdit edit = parseExifBytes(jpeg);
+    setArtist(edit, "someone else");
+    const Bytes written = writeExifBytes(jpeg, edit);
+    EXPECT_EQ(ledDirectory(written, 8, 0x2010), before);
+    // The camera-settings block it shares with Minolta keeps its byte order.
+    const ExifEdit reread = parseExifBytes(written);
+    const auto& note = reread.exif.find(kMakerNoteTag)->bytes;
+    const container::Ifd main = container::readIFD(note, 8, -reread.exif.find(kMakerNoteTag)->origin, false);
+    EXPECT_EQ(std::vector<uint8_t>(main.tags.at(0x0003).data.begin(), main.tags.at(0x0003).data.end()),
+              (Bytes{0, 0, 0, 1, 0, 0, 0, 2}));
+  }
+}
+
 TEST(MakerNoteRelocation, LeavesUnparsableNotesAndOutsideValuesAlone) {
-  NoteLayout layout{true, 0, false};
+  NoteLayout layout;
+  layout.addressedFromHeader = true;
   const Bytes junk = {0xFF, 0xFF, 1, 2, 3};  // claims 65535 entries, holds none
   EXPECT_EQ(relocateMakerNote(junk, layout, 100, 300), junk);
   EXPECT_EQ(relocateMakerNote({}, layout, 100, 300), Bytes{});

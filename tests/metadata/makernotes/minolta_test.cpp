@@ -44,19 +44,17 @@ std::vector<uint32_t> settings() {
   return v;
 }
 
-Bytes encoded(const NoteIfdBuilder& note, const std::vector<uint32_t>& values) {
+// The camera writes its settings big-endian, whatever the note's byte order.
+Bytes encoded(const std::vector<uint32_t>& values) {
   Bytes out;
-  for (uint32_t value : values) {
-    const Bytes word = note.u32(value);
-    out.insert(out.end(), word.begin(), word.end());
-  }
+  for (uint32_t value : values) appendBE32(out, value);
   return out;
 }
 
 NoteIfdBuilder fullNote(bool bigEndian) {
   NoteIfdBuilder note(bigEndian);
   note.bytes(0x0000, kUndefined, bytesOf("MLT0"))
-      .bytes(0x0003, kUndefined, encoded(note, settings()))
+      .bytes(0x0003, kUndefined, encoded(settings()))
       .longs(0x0040, {1234567})
       .longs(0x0089, {25000});
   return note;
@@ -104,13 +102,13 @@ TEST(MinoltaNote, AShortArrayStopsAtItsLastWholeElement) {
   std::vector<uint32_t> values = settings();
   values.resize(21);  // 84 bytes: FlashFired (80..83) fits, the date (84..87) does not
   NoteIfdBuilder note(true);
-  note.longs(0x0003, values);
+  note.bytes(0x0003, kUndefined, encoded(values));
   const TagMap tags = parseSingle(note);
   EXPECT_EQ(valueOf(tags, "Minolta:FlashFired"), "Yes");
   EXPECT_FALSE(tags.contains("Minolta:MinoltaDate"));
   EXPECT_EQ(tags.size(), 8u);
 
-  Bytes ragged = encoded(note, settings());
+  Bytes ragged = encoded(settings());
   ragged.resize(87);  // the date's last byte is missing
   NoteIfdBuilder raggedNote(true);
   raggedNote.bytes(0x0003, kUndefined, ragged);

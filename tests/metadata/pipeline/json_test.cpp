@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +110,24 @@ TEST(JsonDocument, GpsNeedsBothReferences) {
   EXPECT_EQ(metaToJson(meta).find("\"gps\""), std::string::npos);
   meta.latRef = 'N';
   EXPECT_NE(metaToJson(meta).find("\"gps\""), std::string::npos);
+  // A position no place on Earth has is no position.
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Position {
+    double latitude, longitude, altitude;
+    bool kept;
+  } const positions[] = {{90, -180, -430.5, true},   {-90, 180, 8848, true},
+                         {90.000001, 0, 0, false},   {0, -180.000001, 0, false},
+                         {inf, 151.2, 0, false},     {-33.9, -inf, 0, false},
+                         {nan, 151.2, 0, false},     {-33.9, nan, 0, false},
+                         {-33.9, 151.2, inf, false}, {-33.9, 151.2, nan, false}};
+  for (const Position& p : positions) {
+    meta.latitude = p.latitude;
+    meta.longitude = p.longitude;
+    meta.altitude = p.altitude;
+    EXPECT_EQ(meta.hasGps(), p.kept) << p.latitude << " " << p.longitude << " " << p.altitude;
+    EXPECT_EQ(metaToJson(meta).find("\"gps\"") != std::string::npos, p.kept);
+  }
 }
 
 TEST(JsonDocument, TagsKeepMapOrderAndEscapeNames) {
@@ -185,9 +204,56 @@ TEST(JsonStrings, EscapeTable) {
   EXPECT_EQ(jsonString(""), "\"\"");
 }
 
-TEST(JsonStrings, OtherBytesCopiedUnchecked) {
-  std::string bytes = "/\x7f\x80\xff\xc3\xa9";
-  EXPECT_EQ(jsonString(bytes), "\"" + bytes + "\"");
-  EXPECT_EQ(jsonString("x\x1fy"), "\"x\\u001Fy\"");
-  EXPECT_EQ(jsonString("line\nfeed"), "\"line\\nfeed\"");
+// Whether the text is UTF-8 as RFC 3629 defines it, decoded code point by code point.
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : lead >> 3 == 30 ? 4 : 0;
+    if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
+    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if (next >> 6 != 2) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+TEST(JsonStrings, AlwaysUtf8WithStrayBytesReadAsLatin1) {
+  struct Case {
+    std::string_view bytes;
+    std::string_view json;  // between the quotes
+  } const cases[] = {
+      {"/\x7f", "/\x7f"},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7"},
+      {"\xa9 2024 Ren\xe9", "\xc2\xa9 2024 Ren\xc3\xa9"},                 // Latin-1 text
+      {"\x80\xff", "\xc2\x80\xc3\xbf"},                                  // lone bytes
+      {"\xe2\x82" "A", "\xc3\xa2\xc2\x82" "A"},                          // a sequence cut short
+      {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                                  // an overlong form
+      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},                    // a surrogate
+      {"\xf4\x90\x80\x80", "\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"},      // above U+10FFFF
+      {"\xc3\xa9\xe9\n", "\xc3\xa9\xc3\xa9\\n"},                        // mixed, then escaped
+      {"x\x1fy", "x\\u001Fy"},
+  };
+  for (const Case& c : cases) {
+    std::string expected = "\"";
+    expected.append(c.json).push_back('"');
+    EXPECT_EQ(jsonString(c.bytes), expected) << c.bytes;
+  }
+  // Whatever the bytes, the text is UTF-8, and text that already was passes through.
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(random() % 24, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 3 == 0 ? random() % 0x40 + 0x80 : random());
+    const std::string json = jsonString(bytes);
+    ASSERT_TRUE(isUtf8(json)) << json;
+    if (isUtf8(bytes) && bytes.find_first_of(std::string("\"\\\0", 3)) == std::string::npos &&
+        std::none_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+      EXPECT_EQ(json.substr(1, json.size() - 2), bytes);
+    }
+  }
 }

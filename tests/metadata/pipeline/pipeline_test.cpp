@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 
 #include "metadata/dates.h"
 #include "metadata/pipeline/locate.h"
@@ -106,8 +107,9 @@ TEST(ReadBuffer, RealisticJpegInBothByteOrders) {
     EXPECT_EQ(tagOr(meta, "GPSVersionID"), "02 03 00 00");
     EXPECT_EQ(tagOr(meta, "GPSAltitude"), "120.5 m Above Sea Level");
     EXPECT_EQ(tagOr(meta, "GPSTimeStamp"), "7 30 0");
-    // IFD1 is read after IFD0, so its resolution wins; its thumbnail tags stay unnamed.
-    EXPECT_EQ(tagOr(meta, "XResolution"), "180");
+    // IFD0 describes the image: IFD1's resolution does not replace its own; the thumbnail's
+    // tags IFD0 lacks are added, unnamed.
+    EXPECT_EQ(tagOr(meta, "XResolution"), "72");
     EXPECT_EQ(tagOr(meta, "Compression"), "6");
     EXPECT_NE(tagOr(meta, "Unknown:0x0201"), "<absent>");
     EXPECT_TRUE(meta.hasGps());
@@ -125,7 +127,7 @@ TEST(ReadBuffer, TiffFileInBothByteOrders) {
     const Metadata meta = readMetadataFromBytes(orvel::testing::cameraTiff({be, true, true, {}}));
     EXPECT_TRUE(meta.isValid);
     EXPECT_EQ(meta.camera, "Canon Canon EOS 5D Mark IV");
-    EXPECT_EQ(tagOr(meta, "XResolution"), "180");
+    EXPECT_EQ(tagOr(meta, "XResolution"), "72");
     EXPECT_TRUE(meta.hasGps());
   }
 }
@@ -134,12 +136,16 @@ TEST(ReadBuffer, JpegChainLoopReadsEachDirectoryOnce) {
   TiffBuilder t(false);
   const int ifd0 = t.addIfd();
   const int ifd1 = t.addIfd();
-  t.ascii(ifd0, 0x0110, "A");
-  t.ascii(ifd1, 0x0110, "B");
+  t.ascii(ifd0, 0x0110, "A").shorts(ifd0, 0xC000, {0});
+  t.ascii(ifd1, 0x0110, "B").shorts(ifd1, 0xC001, {1});
   t.chain(ifd0, ifd1).chain(ifd1, ifd0);  // IFD1 leads back to IFD0
   const Metadata meta = readMetadataFromBytes(jpegOf(t.build()));
-  EXPECT_EQ(meta.camera, "A B");  // a second visit of IFD0 would give "A B A"
-  EXPECT_EQ(tagOr(meta, "Model"), "B");
+  EXPECT_EQ(meta.camera, "A");
+  EXPECT_EQ(tagOr(meta, "Model"), "A");
+  EXPECT_EQ(tagOr(meta, "Unknown:0xC001"), "1");
+  // Both directories once, in chain order.
+  ASSERT_EQ(meta.tags.size(), 3u);
+  EXPECT_EQ(std::next(meta.tags.begin(), 2)->first, "Unknown:0xC001");
 }
 
 TEST(ReadBuffer, JpegChainStopsAtOffsetsBeyondTheSegment) {
@@ -164,12 +170,18 @@ TEST(ReadBuffer, TiffSelfLoopAndSubIfdOrder) {
     const int sub2 = t.addIfd();
     const int ifd1 = t.addIfd();
     t.ascii(ifd0, 0x0110, "ifd0").pointers(ifd0, 0x014A, {sub1, sub2});
-    t.ascii(sub1, 0x0110, "sub1");
-    t.ascii(sub2, 0x0110, "sub2");
-    t.ascii(ifd1, 0x0110, "ifd1").chain(ifd0, ifd1).chain(ifd1, ifd0);
+    t.ascii(sub1, 0x0110, "sub1").ascii(sub1, 0x0131, "sub1").ascii(sub1, 0x013B, "sub1");
+    t.ascii(sub2, 0x0110, "sub2").ascii(sub2, 0x0131, "sub2");
+    t.ascii(ifd1, 0x0110, "ifd1").ascii(ifd1, 0x0131, "ifd1").ascii(ifd1, 0x013B, "ifd1");
+    t.ascii(ifd1, 0x8298, "ifd1").chain(ifd0, ifd1).chain(ifd1, ifd0);
     const Metadata meta = readMetadataFromBytes(t.build());
-    // Last SubIFD first, then the first, then the chain's next directory; IFD0 once.
-    EXPECT_EQ(meta.camera, "ifd0 sub2 sub1 ifd1") << be;
+    // Last SubIFD first, then the first, then the chain's next directory; IFD0 once. Each
+    // name keeps the value of the first directory read that has it.
+    EXPECT_EQ(meta.camera, "ifd0") << be;
+    EXPECT_EQ(tagOr(meta, "Software"), "sub2");
+    EXPECT_EQ(meta.software, "");  // the record's fields come from IFD0 alone
+    EXPECT_EQ(tagOr(meta, "Artist"), "sub1");
+    EXPECT_EQ(tagOr(meta, "Copyright"), "ifd1");
   }
   TiffBuilder self(false);
   const int only = self.addIfd();
@@ -177,16 +189,56 @@ TEST(ReadBuffer, TiffSelfLoopAndSubIfdOrder) {
   EXPECT_EQ(readMetadataFromBytes(self.build()).camera, "x");
 }
 
-TEST(ReadBuffer, LaterDirectoryReplacesAnEarlierValueInPlace) {
-  TiffBuilder t(false);
-  const int ifd0 = t.addIfd();
-  const int ifd1 = t.addIfd();
-  t.rationals(ifd0, 0x011A, {{72, 1}}).ascii(ifd0, 0x010F, "M");
-  t.rationals(ifd1, 0x011A, {{300, 1}});
-  t.chain(ifd0, ifd1);
-  const Metadata meta = readMetadataFromBytes(t.build());
-  EXPECT_EQ(tagOr(meta, "XResolution"), "300");
-  EXPECT_EQ(meta.tags.begin()->first, "Make");  // ascending tag order within IFD0
+// What IFD0 and the directories it points at say holds: a later directory of the chain (IFD1,
+// the thumbnail's) or a SubIFD only adds names not yet present, and never sets the camera,
+// software, orientation, date or GPS position.
+TEST(ReadBuffer, LaterDirectoriesOnlyAddWhatIfd0Lacks) {
+  using Fill = void (*)(TiffBuilder&, int ifd0, int exif, int ifd1);
+  const struct {
+    Fill fill;
+    const char* tag;
+    const char* value;
+    int64_t orientation;
+  } rows[] = {
+      {[](TiffBuilder& t, int i0, int, int i1) {  // a Kodak's resolution
+         t.rationals(i0, 0x011A, {{230, 1}}).rationals(i1, 0x011A, {{72, 1}});
+       }, "XResolution", "230", 0},
+      {[](TiffBuilder& t, int i0, int, int i1) { t.shorts(i0, 0x0112, {6}).shorts(i1, 0x0112, {1}); },
+       "Orientation", "Rotate 90 CW", 6},
+      {[](TiffBuilder& t, int, int, int i1) { t.shorts(i1, 0x0112, {3}); }, "Orientation", "Rotate 180", 0},
+      {[](TiffBuilder& t, int, int ex, int i1) {
+         t.ascii(ex, 0x9003, "2020:01:02 03:04:05").ascii(i1, 0x9003, "1999:01:01 00:00:00");
+       }, "DateTimeOriginal", "2020:01:02 03:04:05", 0},
+      {[](TiffBuilder& t, int, int, int i1) { t.longs(i1, 0x0201, {4000}); }, "Unknown:0x0201", "4000", 0},
+      {[](TiffBuilder& t, int i0, int, int i1) {  // a position in IFD0's GPS directory and IFD1's
+         const int mine = t.addIfd();
+         const int theirs = t.addIfd();
+         t.pointer(i0, 0x8825, mine).pointer(i1, 0x8825, theirs);
+         t.ascii(mine, 1, "N").rationals(mine, 2, {{10, 1}}).ascii(mine, 3, "E").rationals(mine, 4, {{20, 1}});
+         t.ascii(theirs, 1, "S").rationals(theirs, 2, {{50, 1}}).ascii(theirs, 3, "W").rationals(theirs, 4, {{60, 1}});
+       }, "GPSLatitudeRef", "N", 0},
+  };
+  for (bool jpeg : {false, true}) {
+    for (const auto& row : rows) {
+      SCOPED_TRACE(std::string(row.tag) + (jpeg ? " in a JPEG" : " in a TIFF"));
+      TiffBuilder t(jpeg);
+      const int ifd0 = t.addIfd();
+      const int exif = t.addIfd();
+      const int ifd1 = t.addIfd();
+      t.ascii(ifd0, 0x010F, "Kodak").pointer(ifd0, 0x8769, exif).chain(ifd0, ifd1);
+      t.ascii(exif, 0x9000, "0230");
+      t.ascii(ifd1, 0x010F, "Thumbnail maker").ascii(ifd1, 0x0131, "thumbnailer");
+      row.fill(t, ifd0, exif, ifd1);
+      const Metadata meta = readMetadataFromBytes(jpeg ? jpegOf(t.build()) : t.build());
+      EXPECT_EQ(tagOr(meta, row.tag), row.value);
+      EXPECT_EQ(meta.orientation, row.orientation);
+      EXPECT_EQ(meta.camera, "Kodak");
+      EXPECT_EQ(tagOr(meta, "Software"), "thumbnailer");  // a name IFD0 lacks is added
+      EXPECT_EQ(meta.software, "");
+      EXPECT_EQ(meta.dateTaken.year, row.tag[0] == 'D' ? 2020 : 1899);
+      EXPECT_EQ(meta.latitude, row.tag[0] == 'G' ? 10 : 0);
+    }
+  }
 }
 
 TEST(ReadBuffer, GpsSignsAndAltitudeBelowSeaLevel) {
@@ -203,6 +255,39 @@ TEST(ReadBuffer, GpsSignsAndAltitudeBelowSeaLevel) {
   EXPECT_DOUBLE_EQ(meta.altitude, -10);
   EXPECT_EQ(tagOr(meta, "GPSAltitude"), "10 m Below Sea Level");
   EXPECT_TRUE(meta.hasGps());
+}
+
+// Coordinates written as text parse however the text says, "inf" and "nan" included: a
+// position that is not a place on Earth is no position, though its tags are listed.
+TEST(ReadBuffer, ImpossibleGpsPositionsAreNoPosition) {
+  struct GpsRow {
+    const char* latitude;
+    const char* longitude;
+    const char* altitude;
+    bool kept;
+  };
+  const GpsRow rows[] = {
+      {"41 24 12.17", "2 10 26.5", "120", true},
+      {"90", "180", "0", true},
+      {"inf", "2", "0", false},
+      {"41", "nan", "0", false},
+      {"41", "2", "-inf", false},
+      {"-95", "2", "0", false},
+      {"90 0 0.1", "2", "0", false},
+      {"41", "180 0.5 0", "0", false},
+  };
+  for (const GpsRow& row : rows) {
+    SCOPED_TRACE(std::string(row.latitude) + " / " + row.longitude + " / " + row.altitude);
+    TiffBuilder t(false);
+    const int ifd0 = t.addIfd();
+    const int gps = t.addIfd();
+    t.pointer(ifd0, 0x8825, gps);
+    t.ascii(gps, 1, "N").ascii(gps, 2, row.latitude).ascii(gps, 3, "E").ascii(gps, 4, row.longitude);
+    t.ascii(gps, 6, row.altitude);
+    const Metadata meta = readMetadataFromBytes(jpegOf(t.build()));
+    EXPECT_EQ(meta.hasGps(), row.kept);
+    EXPECT_NE(tagOr(meta, "GPSLatitude"), "<absent>");
+  }
 }
 
 TEST(ReadBuffer, GpsWithoutLongitudeReferenceListsTagsButNoPosition) {

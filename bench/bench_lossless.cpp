@@ -276,6 +276,7 @@ void giflibDecode(benchmark::State& state, const std::string& name) {
     }
   };
   const Bytes& bytes = input(name);
+  bool checked = false;
   for (auto _ : state) {
     Source source{&bytes};
     int error = 0;
@@ -294,6 +295,10 @@ void giflibDecode(benchmark::State& state, const std::string& name) {
     }
     benchmark::DoNotOptimize(rgba.data());
     DGifCloseFile(gif, &error);
+    if (!checked && !std::ranges::equal(rgba, orvel::codec::gif::decodeGif(bytes).pixels)) {
+      state.SkipWithError("giflib and orvel read different pixels");
+    }
+    checked = true;
   }
 }
 

@@ -324,6 +324,13 @@ def make_webp(c):
         c.refuse("canvas_differs", extended(base, 37, 22), 3, "webp: VP8X canvas and payload dimensions differ")
         vp8l = dict(riff_chunks(base))[b"VP8L"]
         vp8x = extended(base, 37, 23)
+        # A green code whose code lengths repeat zeros (symbol 18, 7 extra bits) past its 280
+        # symbols: refused before anything is written past the lengths.
+        fields = [(0, 3), (0, 1), (0, 4), (0, 3), (1, 3), (1, 3), (0, 3), (0, 1)] + [(1, 1), (127, 7)] * 3
+        acc = n = 0
+        for value, width in fields:
+            acc, n = acc | value << n, n + width
+        overrun = b"\x2f" + ((36 | 22 << 14)).to_bytes(4, "little") + acc.to_bytes((n + 7) // 8 + 4, "little")
         for name, kind, message, data in (
                 ("container", 2, "webp: container truncated", base[:11]),
                 ("not_riff", 1, "webp: not a RIFF", b"RIFX" + base[4:]),
@@ -343,6 +350,7 @@ def make_webp(c):
                 ("signature", 1, "webp: missing VP8L sig", webp_form([(b"VP8L", b"\x2e" + vp8l[1:])])),
                 ("version", 1, "webp: unsupported VP8L version 1",
                  webp_form([(b"VP8L", vp8l[:4] + bytes([vp8l[4] | 0x20]) + vp8l[5:])])),
+                ("lengths_overrun", 3, "webp: code lengths overrun the alphabet", webp_form([(b"VP8L", overrun)])),
                 ("bitstream", 2, "webp: bitstream truncated", webp_form([(b"VP8L", vp8l[:len(vp8l) // 2])])),
                 ("alph_short", 2, "webp: ALPH short", extended(base, 37, 23, 0x10, after=[(b"ALPH", b"")])),
                 ("alph_filtered", 1, "webp: filtered or preprocessed ALPH unsupported",

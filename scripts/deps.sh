@@ -10,7 +10,9 @@ packages=(cmake ninja-build g++ clang-14 libclang-rt-14-dev pkg-config python3
   libimagequant-dev
   libvips-dev
   python3-venv python3-pytest python3-numpy python3-pandas python3-dask python3-distributed exiv2
-  libjpeg62-turbo-dev)
+  libjpeg62-turbo-dev
+
+  webp libwebp-dev libgif-dev libtiff-tools libtiff-dev imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

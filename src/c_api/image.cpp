@@ -9,6 +9,8 @@
 #include "c_api/image_record.h"
 #include "codec/codec.h"
 #include "codec/tga/tga.h"
+#include "codec/tiff/tiff.h"
+#include "codec/webp/webp.h"
 #include "image/error.h"
 #include "orvel.h"
 
@@ -27,8 +29,8 @@ constexpr int32_t kNoFormat = -1;
 image::Image decodeWithHint(orvel::base::ByteView bytes, int32_t hint) {
   switch (hint) {
     case kHintTga: return codec::tga::decodeTga(bytes);
-    case kHintWebp: throw image::OrvelException(image::iekUnsupported, "webp: decoder not built");
-    case kHintTiff: throw image::OrvelException(image::iekUnsupported, "tiff: decoder not built");
+    case kHintWebp: return codec::webp::decodeWebp(bytes);
+    case kHintTiff: return codec::tiff::decodeTiff(bytes);
     default: return codec::decodeImage(bytes);
   }
 }

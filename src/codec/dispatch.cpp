@@ -3,6 +3,7 @@
 
 #include "base/text.h"
 #include "codec/bmp/bmp.h"
+#include "codec/gif/gif.h"
 #include "codec/codec.h"
 #include "codec/heif/heif.h"
 #include "codec/jpeg/jpeg.h"
@@ -11,6 +12,8 @@
 #include "codec/pnm/pnm.h"
 #include "codec/qoi/qoi.h"
 #include "codec/tga/tga.h"
+#include "codec/tiff/tiff.h"
+#include "codec/webp/webp.h"
 #include "container/riff.h"
 #include "container/tiff.h"
 #include "image/error.h"
@@ -52,9 +55,9 @@ Image decodeImage(ByteView bytes) {
   if (looksLikePng(bytes)) return png::decodePng(bytes);
   if (hasBytesAt(bytes, 0, "\xFF\xD8")) return jpeg::decodeJpeg(bytes);
   if (heif::isHeif(bytes)) return heif::decodeHeif(bytes);
-  if (isGif(bytes)) notBuilt("gif: decoder not built");
-  if (container::isWebp(bytes)) notBuilt("webp: decoder not built");
-  if (container::hasTiffSignature(bytes)) notBuilt("tiff: decoder not built");
+  if (isGif(bytes)) return gif::decodeGif(bytes);
+  if (container::isWebp(bytes)) return webp::decodeWebp(bytes);
+  if (container::hasTiffSignature(bytes)) return tiff::decodeTiff(bytes);
   if (isPcx(bytes)) return pcx::decodePcx(bytes);
   throw OrvelException(image::iekUnsupported, "decodeImage: unrecognized format");
 }

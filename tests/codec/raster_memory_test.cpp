@@ -11,12 +11,15 @@
 
 #include "codec/bmp/bmp.h"
 #include "codec/jpeg/jpeg.h"
+#include "codec/gif/gif.h"
 #include "codec/pcx/pcx.h"
 #include "codec/png/png.h"
 #include "codec/pnm/pnm.h"
 #include "codec/qoi/qoi.h"
 #include "codec/raster_reference.h"
 #include "codec/tga/tga.h"
+#include "codec/tiff/tiff.h"
+#include "codec/webp/webp.h"
 #include "deflate/zlib.h"
 #include "support/chunk_builder.h"
 
@@ -56,6 +59,33 @@ int decodeInChild(const std::function<void()>& decode, const std::string& messag
 Bytes repeated(Bytes head, const Bytes& unit, int times) {
   for (int i = 0; i < times; ++i) head.insert(head.end(), unit.begin(), unit.end());
   return head;
+}
+
+// Values of the given bit widths, least significant bit first.
+Bytes packBits(std::initializer_list<std::pair<uint32_t, int>> values) {
+  Bytes out;
+  uint64_t window = 0;
+  int count = 0;
+  for (const auto& [value, width] : values) {
+    window |= uint64_t{value} << count;
+    for (count += width; count >= 8; count -= 8, window >>= 8) out.push_back(static_cast<uint8_t>(window));
+  }
+  if (count > 0) out.push_back(static_cast<uint8_t>(window));
+  return out;
+}
+
+// A little-endian TIFF of one strip: 8-bit gray, `width` × `height`, Deflate, the strip `data`.
+Bytes deflateTiff(uint32_t width, uint32_t height, const Bytes& data) {
+  const uint32_t fields[][3] = {{256, 4, width}, {257, 4, height}, {258, 3, 8}, {259, 3, 8},
+                                {262, 3, 1},     {273, 4, 110},     {277, 3, 1}, {279, 4, 0}};
+  Bytes out = patched(Bytes(110), {{0, 'I'}, {1, 'I'}, {2, 42}, {4, 8, 4}, {8, 8, 2}});
+  for (int i = 0; i < 8; ++i) {
+    const uint32_t value = fields[i][0] == 279 ? static_cast<uint32_t>(data.size()) : fields[i][2];
+    out = patched(out, {{10u + 12u * i, fields[i][0], 2}, {12u + 12u * i, fields[i][1], 2},
+                        {14u + 12u * i, 1, 4}, {18u + 12u * i, value, 4}});
+  }
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
 }
 
 TEST(HostileInput, HugeDeclaredImagesCommitNoMemory) {
@@ -103,7 +133,30 @@ TEST(HostileInput, HugeDeclaredImagesCommitNoMemory) {
     f.insert(f.end(), {0, 0xFF, 0xDA, 0, 12, 3, 1, 0, 2, 0, 3, 0, 0, 63, 0, 0, 0, 0, 0});
     return f;
   };
+  // 16384 × 16384 lossless WebP: no transform, cache or meta codes; green a two-symbol code of
+  // one bit, the other codes single symbols of no bits; then 64 bytes of pixels.
+  Bytes vp8l = {0x2F, 0xFF, 0xFF, 0xFF, 0x0F};
+  const Bytes codes = packBits({{0, 3}, {1, 1}, {1, 1}, {1, 1}, {0, 8}, {1, 8}, {1, 4}, {1, 4},
+                                {1, 4}, {1, 4}});
+  vp8l.insert(vp8l.end(), codes.begin(), codes.end());
+  vp8l.resize(vp8l.size() + 64, 0x5A);
+  Bytes webp(20 + vp8l.size());
+  std::ranges::copy(vp8l, webp.begin() + 20);
+  webp = patched(webp, {{0, 'R'}, {1, 'I'}, {2, 'F'}, {3, 'F'}, {8, 'W'}, {9, 'E'},
+                                   {10, 'B'}, {11, 'P'}, {12, 'V'}, {13, 'P'}, {14, '8'},
+                                   {15, 'L'}, {16, static_cast<uint32_t>(vp8l.size()), 4},
+                                   {4, static_cast<uint32_t>(vp8l.size() + 12), 4}});
+  // 32768 × 32768 GIF whose codes (clear, 0, 1, end) give two indices.
+  Bytes gif = bytesOf("GIF89a");
+  const Bytes gifRest = {0, 0x80, 0, 0x80, 0x80, 0,   0,   0, 0,    0,    255,  255, 255,
+                         0x2C, 0, 0,   0,   0,   0, 0x80, 0, 0x80, 0,    2,    2,   0x44,
+                         0x0A, 0, 0x3B};
+  gif.insert(gif.end(), gifRest.begin(), gifRest.end());
   const std::tuple<std::function<image::Image(base::ByteView)>, Bytes, const char*> cases[] = {
+      {webp::decodeWebp, webp, "webp: bitstream truncated"},
+      {gif::decodeGif, gif, "gif: LZW output too short"},
+      {tiff::decodeTiff, deflateTiff(32768, 32768, deflate::zlibDeflate(Bytes(12000, 7))),
+       "tiff: decoded strip/tile too short"},
       {jpeg::decodeJpeg, jpeg(0x80, 0), "jpeg: entropy stream truncated"},
       {jpeg::decodeJpeg, jpeg(0xFF, 0xFF), "jpeg: dimensions too large"},
       {png::decodePng, png, "png: filtered data too short"},

@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "codec/bmp/bmp.h"
-#include "codec/jpeg/jpeg.h"
 #include "codec/gif/gif.h"
+#include "codec/jpeg/jpeg.h"
 #include "codec/pcx/pcx.h"
 #include "codec/png/png.h"
 #include "codec/pnm/pnm.h"

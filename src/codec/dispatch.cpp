@@ -41,10 +41,6 @@ bool isPcx(ByteView bytes) {
          (version == 0 || (version >= 2 && version <= 5)) && encoding <= 1;
 }
 
-[[noreturn]] void notBuilt(const char* message) {
-  throw OrvelException(image::iekUnsupported, message);
-}
-
 }  // namespace
 
 Image decodeImage(ByteView bytes) {

@@ -24,10 +24,6 @@ bool hasFtypSignature(ByteView data) noexcept {
   return data.size() >= 8 && hasBytesAt(data, 4, "ftyp");
 }
 
-bool hasIsobmffSignature(ByteView data) noexcept {
-  return data.size() >= 8 && (hasBytesAt(data, 4, "moov") || hasBytesAt(data, 4, "ftyp"));
-}
-
 Container detectContainer(ByteView data) noexcept {
   if (container::isJpeg(data)) return ctJpeg;
   if (container::hasTiffSignature(data)) return ctTiff;

@@ -17,8 +17,7 @@ enum Container : uint8_t { ctUnknown, ctJpeg, ctTiff, ctIsobmff, ctPng, ctWebp }
 // Signatures are tested in this order: JPEG, TIFF, ISOBMFF/QuickTime, PNG, WebP.
 Container detectContainer(ByteView data) noexcept;
 
-// Bytes 4..7 are "moov" or "ftyp" (at least 8 bytes).
-bool hasIsobmffSignature(ByteView data) noexcept;
+using container::hasIsobmffSignature;
 // Bytes 4..7 are "ftyp" (at least 8 bytes).
 bool hasFtypSignature(ByteView data) noexcept;
 

@@ -16,8 +16,6 @@ namespace {
 using base::hasBytesAt;
 using base::inBounds;
 
-constexpr std::string_view kExifHeader{"Exif\0\0", 6};
-
 }  // namespace
 
 bool hasFtypSignature(ByteView data) noexcept {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "base/bytes.h"
 #include "container/isobmff.h"
@@ -20,6 +21,9 @@ Container detectContainer(ByteView data) noexcept;
 using container::hasIsobmffSignature;
 // Bytes 4..7 are "ftyp" (at least 8 bytes).
 bool hasFtypSignature(ByteView data) noexcept;
+
+// What precedes the TIFF block in a JPEG's EXIF segment (and in some other containers).
+inline constexpr std::string_view kExifHeader{"Exif\0\0", 6};
 
 struct ExifBlock {
   int64_t start = 0;   // absolute position of the TIFF header; 0 when there is none

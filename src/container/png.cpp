@@ -234,20 +234,4 @@ std::optional<std::vector<uint8_t>> rawProfileIn(const TextList& texts,
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> findRawProfile(ByteView png,
-                                                   std::span<const RawProfileKind> kinds) {
-  if (!isPng(png)) return std::nullopt;
-  PngChunkWalk walk(png, PngWalkStop::atShortData);
-  while (const auto chunk = walk.next()) {
-    if (chunk->type == "IEND") break;
-    if (!isTextChunk(*chunk)) continue;
-    base::demand(png, chunk->dataStart(), chunk->length);
-    if (!namesRawProfile(textKeyword(png, *chunk), kinds)) continue;
-    const TextChunk text = parseTextChunk(png, *chunk);
-    if (!text.ok) continue;
-    if (auto bytes = profileOf(text.keyword, text.text, kinds)) return bytes;
-  }
-  return std::nullopt;
-}
-
 }  // namespace orvel::container

@@ -113,11 +113,9 @@ std::optional<std::vector<uint8_t>> rawProfileBytes(std::string_view text);
 // Whether a keyword names a raw profile of one of the kinds.
 bool namesRawProfile(std::string_view keyword, std::span<const RawProfileKind> kinds);
 
-// The bytes of the first raw profile, in file order, of one of the kinds whose bytes begin with
-// the kind's header; from a text list, or from a PNG's chunks up to IEND.
+// The bytes of the first raw profile of a text list, in file order, of one of the kinds whose
+// bytes begin with the kind's header.
 std::optional<std::vector<uint8_t>> rawProfileIn(const TextList& texts,
                                                  std::span<const RawProfileKind> kinds);
-std::optional<std::vector<uint8_t>> findRawProfile(ByteView png,
-                                                   std::span<const RawProfileKind> kinds);
 
 }  // namespace orvel::container

@@ -83,7 +83,10 @@ class ValueBudget {
 std::optional<std::string> xmpFromChunks(ByteView data) {
   if (container::isPng(data)) return findXmpInPng(data);
   if (container::isWebp(data)) return findXmpInWebp(data);
-  if (container::hasIsobmffSignature(data)) return findXmpInIsobmff(data);
+  // A JPEG may carry "ftyp" where a box type would be; it keeps its XMP in APP1.
+  if (!container::isJpeg(data) && container::hasIsobmffSignature(data)) {
+    return findXmpInIsobmff(data);
+  }
   return std::nullopt;
 }
 
@@ -249,7 +252,9 @@ XmpRecord readXmpBytes(ByteView data) {
   }
   if (isXmpSidecar(data)) {
     base::demand(data, 0, static_cast<int64_t>(data.size()));
-    return parseXmp(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return parseXmp(text);
   }
   const XmpLocation found = findXmpApp1(data);
   if (found.length <= 0 || !base::inBounds(data, found.offset, found.length)) return {};
@@ -308,10 +313,6 @@ std::string findXmpInIsobmff(ByteView data) {
     }
   }
   return {};
-}
-
-std::string findXmpInMovieBox(ByteView moovPayload) {
-  return xmpInMovie(moovPayload, 0, static_cast<int64_t>(moovPayload.size()));
 }
 
 bool isXmpSidecar(ByteView data) noexcept {

@@ -64,8 +64,6 @@ std::optional<std::string> joinExtendedXmp(ByteView jpeg, std::string_view guid)
 // the file) or of a movie (a "uuid" XMP box at the top level or in moov/udta, or an "XMP_" box
 // in moov/udta, whichever comes first); "" when there is none.
 std::string findXmpInIsobmff(ByteView data);
-// The packet of a "moov" box's payload: its udta's "XMP_" or "uuid" XMP box; "" when none.
-std::string findXmpInMovieBox(ByteView moovPayload);
 // The 16 bytes after a "uuid" box's header that mark it as holding XMP.
 inline constexpr std::string_view kXmpUuid{
     "\xBE\x7A\xCF\xCB\x97\xA9\x42\xE8\x9C\x71\x99\x94\x91\xE3\xAF\xAC", 16};

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 #include <string_view>
 
 #include "base/bytes.h"
 #include "container/isobmff.h"
+#include "container/png.h"
 
 namespace orvel::metadata::pipeline {
 
@@ -41,6 +44,13 @@ int64_t jpegSegmentsEnd(ByteView head) noexcept;
 
 // Offset of the first "eXIf" chunk's data, or 0. An "eXIf" after image data is ignored.
 int64_t findExifInPng(ByteView data);
+
+// The bytes ("Exif", two NULs, then the TIFF block) of the first raw text profile of a PNG's text
+// chunks that holds one ("Raw profile type exif" or "Raw profile type APP1"), as writers from
+// before the eXIf chunk keep it.
+std::optional<std::vector<uint8_t>> exifProfileIn(const container::TextList& texts);
+// Whether a text chunk of the PNG is such a profile.
+bool isExifProfileChunk(ByteView png, const container::PngChunk& chunk);
 
 // Offset of the TIFF block in the first "EXIF" chunk (past a leading "Exif" and two bytes),
 // or 0.

@@ -221,10 +221,8 @@ void addPngTextTags(Metadata& meta, const container::TextList& texts) {
   }
 }
 
-// Raw text profiles of writers from before the eXIf chunk: the EXIF block (after "Exif" and two
-// NULs) and the IPTC datasets, bare or in Photoshop resources.
-constexpr container::RawProfileKind kExifProfiles[] = {{"exif", kExifHeader},
-                                                       {"APP1", kExifHeader}};
+// Raw text profiles of writers from before the eXIf chunk hold IPTC datasets, bare or in
+// Photoshop resources.
 constexpr container::RawProfileKind kIptcProfiles[] = {{"iptc", ""}, {"8bim", "8BIM"}};
 
 void addIptcProfileTags(Metadata& meta, const container::TextList& texts) {
@@ -242,7 +240,7 @@ void readPngMetadata(Metadata& meta, ByteView data) {
   const int64_t tiff = pngTiffOffset(data);
   if (tiff >= 1) {
     parseTiffAt(meta, data, tiff);
-  } else if (const auto profile = container::rawProfileIn(texts, kExifProfiles)) {
+  } else if (const auto profile = exifProfileIn(texts)) {
     parseTiffAt(meta, *profile, static_cast<int64_t>(kExifHeader.size()));
   }
   addPngTextTags(meta, texts);

@@ -23,6 +23,14 @@ std::string_view stripTrailingSpace(std::string_view text) noexcept;
 // The upper-case hexadecimal digit of the low four bits.
 constexpr char hexDigit(unsigned value) noexcept { return "0123456789ABCDEF"[value & 15]; }
 
+// The value of a hexadecimal digit of either case, or -1.
+constexpr int hexDigitValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 // Two upper-case hexadecimal digits.
 std::string toHex(uint8_t byte);
 // Upper-case hexadecimal, zero-padded to at least `width` digits.

@@ -179,6 +179,10 @@ bool isIsobmff(ByteView data) noexcept {
   return data.size() >= 12 && base::hasBytesAt(data, 4, "ftyp");
 }
 
+bool hasIsobmffSignature(ByteView data) noexcept {
+  return data.size() >= 8 && (base::hasBytesAt(data, 4, "moov") || base::hasBytesAt(data, 4, "ftyp"));
+}
+
 std::optional<Box> BoxWalk::next() noexcept {
   if (ended_ || position_ < 0 || position_ >= end_) return std::nullopt;
   const int64_t room = end_ - position_;

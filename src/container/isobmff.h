@@ -18,6 +18,10 @@ using base::ByteView;
 // At least 12 bytes whose bytes 4..7 are "ftyp".
 bool isIsobmff(ByteView data) noexcept;
 
+// Bytes 4..7 are "moov" or "ftyp" (at least 8 bytes): how a reader recognises a HEIF still or a
+// QuickTime/MP4 movie.
+bool hasIsobmffSignature(ByteView data) noexcept;
+
 // A box type: four bytes, compared with text.
 struct FourCC {
   char bytes[4] = {};

@@ -114,6 +114,25 @@ TextChunk parseITxt(ByteView data, int64_t start, int64_t length) {
   return chunk;
 }
 
+bool isTextChunk(const PngChunk& chunk) noexcept {
+  return chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt";
+}
+
+std::string_view textKeyword(ByteView data, const PngChunk& chunk) {
+  if (!isTextChunk(chunk)) return {};
+  const auto nul = nulIn(data, chunk.dataStart(), chunk.dataEnd());
+  if (!nul) return {};
+  return std::string_view(reinterpret_cast<const char*>(data.data()) + chunk.dataStart(),
+                          static_cast<std::size_t>(*nul - chunk.dataStart()));
+}
+
+TextChunk parseTextChunk(ByteView data, const PngChunk& chunk) {
+  if (chunk.type == "tEXt") return parseText(data, chunk.dataStart(), chunk.length);
+  if (chunk.type == "zTXt") return parseZtxt(data, chunk.dataStart(), chunk.length);
+  if (chunk.type == "iTXt") return parseITxt(data, chunk.dataStart(), chunk.length);
+  return {};
+}
+
 TextList pngTextChunks(ByteView data) {
   TextList texts;
   if (!isPng(data)) return texts;
@@ -136,6 +155,83 @@ TextList pngTextChunks(ByteView data) {
     }
   }
   return texts;
+}
+
+}  // namespace orvel::container
+
+namespace orvel::container {
+namespace {
+
+// "\n" name "\n", white space, decimal count, "\n": where the digits start and the count.
+std::optional<std::pair<std::size_t, std::size_t>> profileHeader(std::string_view text) {
+  if (text.empty() || text.front() != '\n') return std::nullopt;
+  std::size_t at = text.find('\n', 1);
+  if (at == std::string_view::npos) return std::nullopt;
+  ++at;
+  while (at < text.size() && base::isSpace(text[at])) ++at;
+  const std::size_t digits = at;
+  std::size_t count = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    if (count > text.size()) return std::nullopt;  // more bytes than the text could hold
+    count = count * 10 + static_cast<std::size_t>(text[at] - '0');
+  }
+  if (at == digits || at >= text.size() || text[at] != '\n') return std::nullopt;
+  return std::make_pair(at + 1, count);
+}
+
+bool isProfileOf(std::string_view keyword, const RawProfileKind& kind) {
+  if (!keyword.starts_with(kRawProfileKeyword)) return false;
+  return base::asciiLower(keyword.substr(kRawProfileKeyword.size())) == base::asciiLower(kind.name);
+}
+
+// The profile's bytes when the keyword names one of the kinds and the bytes begin with its
+// header.
+std::optional<std::vector<uint8_t>> profileOf(std::string_view keyword, std::string_view text,
+                                              std::span<const RawProfileKind> kinds) {
+  for (const RawProfileKind& kind : kinds) {
+    if (!isProfileOf(keyword, kind)) continue;
+    auto bytes = rawProfileBytes(text);
+    if (bytes && base::hasBytesAt(*bytes, 0, kind.header)) return bytes;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> rawProfileBytes(std::string_view text) {
+  const auto header = profileHeader(text);
+  if (!header) return std::nullopt;
+  const auto [start, count] = *header;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(std::min(count, (text.size() - start) / 2));
+  int high = -1;
+  for (std::size_t at = start; at < text.size() && bytes.size() < count; ++at) {
+    const int value = base::hexDigitValue(text[at]);
+    if (value < 0) {
+      if (base::isSpace(text[at])) continue;
+      break;  // the digits end here
+    }
+    if (high < 0) {
+      high = value;
+    } else {
+      bytes.push_back(static_cast<uint8_t>(high << 4 | value));
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+bool namesRawProfile(std::string_view keyword, std::span<const RawProfileKind> kinds) {
+  return std::any_of(kinds.begin(), kinds.end(),
+                     [&](const RawProfileKind& kind) { return isProfileOf(keyword, kind); });
+}
+
+std::optional<std::vector<uint8_t>> rawProfileIn(const TextList& texts,
+                                                 std::span<const RawProfileKind> kinds) {
+  for (const auto& [keyword, text] : texts) {
+    if (auto bytes = profileOf(keyword, text, kinds)) return bytes;
+  }
+  return std::nullopt;
 }
 
 }  // namespace orvel::container

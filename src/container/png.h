@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -82,5 +83,39 @@ TextChunk parseZtxt(ByteView data, int64_t start, int64_t length);
 // (keyword, text) of every tEXt, zTXt and iTXt chunk up to IEND, in file order; compressed
 // text that does not inflate is left out, and so are zTXt and iTXt without a keyword.
 TextList pngTextChunks(ByteView data);
+
+// Whether the chunk is a tEXt, zTXt or iTXt chunk.
+bool isTextChunk(const PngChunk& chunk) noexcept;
+// The keyword of a text chunk (the bytes before its first NUL); empty when it has none. The
+// chunk's data must lie inside the data.
+std::string_view textKeyword(ByteView data, const PngChunk& chunk);
+// Decodes a tEXt, zTXt or iTXt chunk by its kind.
+TextChunk parseTextChunk(ByteView data, const PngChunk& chunk);
+
+// ---- Raw profiles ----
+// Writers before the eXIf chunk (ImageMagick among them) keep binary profiles in text chunks
+// keyed "Raw profile type " + the profile's name: a line feed, the name, a line feed, the byte
+// count right-aligned, a line feed, then the bytes as hexadecimal digits broken into lines.
+
+inline constexpr std::string_view kRawProfileKeyword = "Raw profile type ";
+
+// One kind of profile a reader takes: its name (ASCII case ignored) and the bytes it must begin
+// with (none for any).
+struct RawProfileKind {
+  std::string_view name;
+  std::string_view header;
+};
+
+// The bytes of a raw profile's text, at most its stated count; nothing when the text does not
+// begin as a profile does.
+std::optional<std::vector<uint8_t>> rawProfileBytes(std::string_view text);
+
+// Whether a keyword names a raw profile of one of the kinds.
+bool namesRawProfile(std::string_view keyword, std::span<const RawProfileKind> kinds);
+
+// The bytes of the first raw profile of a text list, in file order, of one of the kinds whose
+// bytes begin with the kind's header.
+std::optional<std::vector<uint8_t>> rawProfileIn(const TextList& texts,
+                                                 std::span<const RawProfileKind> kinds);
 
 }  // namespace orvel::container

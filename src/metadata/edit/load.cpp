@@ -206,6 +206,10 @@ void decodeNumbers(const TiffTag& entry, ExifValue& value) {
 ExifEdit parseExifBytes(ByteView data) {
   if (data.size() < 4) return {};
   const int64_t base = locateBlock(data);
+  if (base <= 0 && container::isPng(data)) {
+    const auto profile = pipeline::exifProfileIn(container::pngTextChunks(data));
+    if (profile) return parseBlockAt(*profile, static_cast<int64_t>(pipeline::kExifHeader.size()));
+  }
   if (base < 0 || (base == 0 && !hasTiffSignature(data))) return {};
   return parseBlockAt(data, base);
 }

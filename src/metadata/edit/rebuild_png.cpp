@@ -1,5 +1,6 @@
 #include "container/png.h"
 #include "metadata/edit/rebuild.h"
+#include "metadata/pipeline/locate.h"
 
 namespace orvel::metadata::edit {
 namespace {
@@ -20,7 +21,10 @@ std::vector<uint8_t> rebuildPng(ByteView png, ByteView exif, bool strip) {
   container::PngChunkWalk walk(png, container::PngWalkStop::atShortChunk);
   while (const auto chunk = walk.next()) {
     imageEnded = imageEnded || chunk->type == "IEND";
-    const bool replaced = chunk->type == "eXIf" && !exif.empty();
+    // A new EXIF also replaces one kept in a raw text profile.
+    const bool replaced =
+        !exif.empty() && (chunk->type == "eXIf" || (container::isTextChunk(*chunk) &&
+                                                    pipeline::isExifProfileChunk(png, *chunk)));
     if (replaced || (strip && isMetadataChunk(chunk->type))) continue;
     base::appendBytes(out, png.subspan(static_cast<size_t>(chunk->start),
                                        static_cast<size_t>(chunk->length) + 12));

@@ -126,6 +126,13 @@ constexpr EnumText kFlash[] = {
     {95, "Auto, Fired, Red-eye reduction, Return detected"},
 };
 
+constexpr EnumText kCompositeImage[] = {
+    {0, "Unknown"},
+    {1, "Not a Composite Image"},
+    {2, "General Composite Image"},
+    {3, "Composite Image Captured While Shooting"},
+};
+
 struct CodeText {
   std::string_view code;
   std::string_view text;
@@ -148,7 +155,8 @@ static_assert(ascending(kOrientation) && ascending(kResolutionUnit) &&
               ascending(kExposureProgram) && ascending(kMeteringMode) &&
               ascending(kLightSource) && ascending(kWhiteBalance) && ascending(kColorSpace) &&
               ascending(kExposureMode) && ascending(kSceneCaptureType) &&
-              ascending(kSensingMethod) && ascending(kGpsAltitudeRef) && ascending(kFlash),
+              ascending(kSensingMethod) && ascending(kGpsAltitudeRef) && ascending(kFlash) &&
+              ascending(kCompositeImage),
               "lookups use binary search");
 static_assert(std::size(kFlash) == 27);
 
@@ -176,6 +184,7 @@ std::string getExposureMode(int64_t value) { return textOrNumber(kExposureMode, 
 std::string getSceneCaptureType(int64_t value) { return textOrNumber(kSceneCaptureType, value); }
 std::string getSensingMethod(int64_t value) { return textOrNumber(kSensingMethod, value); }
 std::string getGpsAltitudeRef(int64_t value) { return textOrNumber(kGpsAltitudeRef, value); }
+std::string getCompositeImage(int64_t value) { return textOrNumber(kCompositeImage, value); }
 
 std::string parseFlash(int64_t value) {
   if (const EnumText* entry = lookup(kFlash, value)) return std::string(entry->text);

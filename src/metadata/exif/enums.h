@@ -19,6 +19,7 @@ std::string getExposureMode(int64_t value);
 std::string getSceneCaptureType(int64_t value);
 std::string getSensingMethod(int64_t value);
 std::string getGpsAltitudeRef(int64_t value);
+std::string getCompositeImage(int64_t value);
 std::string parseFlash(int64_t value);
 
 // The DCF interoperability index with its meaning ("R98 - DCF basic file (sRGB)"); any other

@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
+#include "base/read_limits.h"
 #include "base/text.h"
 #include "metadata/exif/enums.h"
 
@@ -31,6 +33,8 @@ enum FormatRule : uint8_t {
   frGpsAltitudeRef,
   frHexVersion,
   frMatrix,
+  frDecimals,         // every field as a decimal number
+  frDegreesCelsius,   // the same, then " C"
 };
 
 using EnumFunction = std::string (*)(int64_t);
@@ -43,15 +47,19 @@ struct NamedRule {
 
 // Sorted by name (byte order) for binary search.
 constexpr NamedRule kRules[] = {
+    {"Acceleration", frDecimals, nullptr},
+    {"AmbientTemperature", frDegreesCelsius, nullptr},
     {"AnalogBalance", frMatrix, nullptr},
     {"ApertureValue", frAperture, nullptr},
     {"AsShotNeutral", frMatrix, nullptr},
     {"BrightnessValue", frTwoDecimals, nullptr},
     {"CameraCalibration1", frMatrix, nullptr},
     {"CameraCalibration2", frMatrix, nullptr},
+    {"CameraElevationAngle", frDecimals, nullptr},
     {"ColorMatrix1", frMatrix, nullptr},
     {"ColorMatrix2", frMatrix, nullptr},
     {"ColorSpace", frFirstFieldEnum, getColorSpace},
+    {"CompositeImage", frFirstFieldEnum, getCompositeImage},
     {"DNGBackwardVersion", frHexVersion, nullptr},
     {"DNGVersion", frHexVersion, nullptr},
     {"DigitalZoomRatio", frTwoDecimals, nullptr},
@@ -68,15 +76,18 @@ constexpr NamedRule kRules[] = {
     {"GPSLatitude", frGpsLatitude, nullptr},
     {"GPSLongitude", frGpsLongitude, nullptr},
     {"GPSSpeed", frTwoDecimals, nullptr},
+    {"Humidity", frDecimals, nullptr},
     {"LightSource", frWholeEnum, getLightSource},
     {"MaxApertureValue", frAperture, nullptr},
     {"MeteringMode", frWholeEnum, getMeteringMode},
     {"Orientation", frWholeEnum, getOrientation},
+    {"Pressure", frDecimals, nullptr},
     {"ResolutionUnit", frWholeEnum, getResolutionUnit},
     {"SceneCaptureType", frFirstFieldEnum, getSceneCaptureType},
     {"SensingMethod", frFirstFieldEnum, getSensingMethod},
     {"ShutterSpeedValue", frShutterSpeed, nullptr},
     {"TIFF-EPStandardID", frHexVersion, nullptr},
+    {"WaterDepth", frDecimals, nullptr},
     {"WhiteBalance", frWholeEnum, getWhiteBalance},
 };
 
@@ -117,6 +128,12 @@ constexpr NumberedRule kExifRules[] = {
     {0x9209, ruleNamed("Flash")},
     {0x920A, ruleNamed("FocalLength")},
     {0x9216, ruleNamed("TIFF-EPStandardID")},
+    {0x9400, ruleNamed("AmbientTemperature")},
+    {0x9401, ruleNamed("Humidity")},
+    {0x9402, ruleNamed("Pressure")},
+    {0x9403, ruleNamed("WaterDepth")},
+    {0x9404, ruleNamed("Acceleration")},
+    {0x9405, ruleNamed("CameraElevationAngle")},
     {0xA001, ruleNamed("ColorSpace")},
     {0xA217, ruleNamed("SensingMethod")},
     {0xA402, ruleNamed("ExposureMode")},
@@ -124,6 +141,7 @@ constexpr NumberedRule kExifRules[] = {
     {0xA404, ruleNamed("DigitalZoomRatio")},
     {0xA405, ruleNamed("FocalLengthIn35mmFormat")},
     {0xA406, ruleNamed("SceneCaptureType")},
+    {0xA460, ruleNamed("CompositeImage")},
     {0xC612, ruleNamed("DNGVersion")},
     {0xC613, ruleNamed("DNGBackwardVersion")},
     {0xC621, ruleNamed("ColorMatrix1")},
@@ -150,7 +168,7 @@ constexpr bool numberedRulesComplete() {
     if (kExifRules[i].rule == nullptr) return false;
     if (i > 0 && kExifRules[i - 1].tag >= kExifRules[i].tag) return false;
   }
-  return std::size(kExifRules) + 5 == std::size(kRules);
+  return std::size(kExifRules) + 5 == std::size(kRules);  // five GPS rules
 }
 static_assert(numberedRulesComplete(), "every rule is reachable by number, in ascending order");
 
@@ -257,13 +275,40 @@ std::string matrixText(std::string_view raw) {
   return out;
 }
 
+// Ten significant digits, as "%.10g" writes them.
+std::string tenDigits(double x) {
+  char buffer[32];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 10);
+  return std::string(buffer, result.ptr);
+}
+
+// A rational whose denominator is 0 has no value: "inf", or "undef" for 0/0.
+std::string noValue(double numerator) { return numerator != 0 ? "inf" : "undef"; }
+
+// Each field ("n" or "n/d") as a decimal number; nothing when a field is no number.
+std::optional<std::string> decimalFields(std::string_view raw) {
+  std::string out;
+  bool failed = false;
+  forEachField(raw, [&](std::string_view field) {
+    const std::size_t slash = field.find('/');
+    double numerator = 0;
+    double denominator = 1;
+    const bool parsed =
+        slash == std::string_view::npos
+            ? parseDecimal(field, numerator)
+            : parseDecimal(field.substr(0, slash), numerator) &&
+                  parseDecimal(field.substr(slash + 1), denominator);
+    failed = failed || !parsed;
+    if (!out.empty()) out.push_back(' ');
+    out += denominator == 0 ? noValue(numerator) : tenDigits(numerator / denominator);
+  });
+  if (failed || out.empty()) return std::nullopt;
+  return out;
+}
+
 std::string applyRule(const NamedRule& rule, std::string_view raw, const Metadata& meta) {
   switch (rule.rule) {
-    case frExposureTime: {
-      const double x = ratToFloat(raw);
-      if (x > 0 && x < 0.25001) return reciprocalOr(x, fmtNum(1, x));
-      return fmtNum(1, x);
-    }
+    case frExposureTime: return exposureTimeText(ratToFloat(raw));
     case frFNumber: return "f/" + fmtNum(2, ratToFloat(raw));
     case frAperture: return "f/" + fmtNum(2, std::pow(2.0, ratToFloat(raw) / 2));
     case frShutterSpeed: return fmtShutter(ratToFloat(raw));
@@ -287,12 +332,49 @@ std::string applyRule(const NamedRule& rule, std::string_view raw, const Metadat
     case frGpsAltitudeRef: return enumText(rule, firstField(raw), raw, true);
     case frHexVersion: return hexVersion(raw);
     case frMatrix: return matrixText(raw);
+    case frDecimals: return decimalFields(raw).value_or(std::string(raw));
+    case frDegreesCelsius: {
+      const std::optional<std::string> degrees = decimalFields(raw);
+      return degrees ? *degrees + " C" : std::string(raw);
+    }
     case frNone: break;
   }
   return std::string(raw);
 }
 
 }  // namespace
+
+std::string exposureTimeText(double seconds) {
+  if (seconds > 0 && seconds < 0.25001) return reciprocalOr(seconds, fmtNum(1, seconds));
+  return fmtNum(1, seconds);
+}
+
+std::string compositeExposureTimes(base::ByteView value, bool bigEndian) {
+  // Seven rational times, two 16-bit counts, then one rational time per source image.
+  constexpr int64_t kFirstCount = 56;
+  constexpr int64_t kSecondCount = 58;
+  const auto size = static_cast<int64_t>(value.size());
+  std::string out;
+  if (!base::mayProduceOutput()) return out;
+  for (int64_t at = 0;;) {
+    std::string field;
+    if (at == kFirstCount || at == kSecondCount) {
+      if (size - at < 2) break;
+      field = std::to_string(base::readUint16(value, at, bigEndian));
+      at += 2;
+    } else {
+      if (size - at < 8) break;
+      const double numerator = base::readUint32(value, at, bigEndian);
+      const double denominator = base::readUint32(value, at + 4, bigEndian);
+      field = denominator == 0 ? noValue(numerator) : exposureTimeText(numerator / denominator);
+      at += 8;
+    }
+    if (!out.empty()) out.push_back(' ');
+    out += field;
+  }
+  base::chargeOutput(static_cast<int64_t>(out.size()));
+  return out;
+}
 
 bool parseDecimalInt(std::string_view text, int64_t& out) noexcept {
   if (!dropPlusSign(text)) return false;

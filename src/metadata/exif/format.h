@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/bytes.h"
 #include "metadata/record.h"
 
 namespace orvel::metadata::exif {
@@ -30,6 +31,13 @@ bool formatGpsTagIfRuled(uint16_t tag, std::string_view raw, const Metadata& met
 
 // x with `decimals` decimals (0..32), correctly rounded, then trailing zeros and point removed.
 std::string fmtNum(int decimals, double x);
+
+// Seconds as an exposure time: "1/n" below a quarter second, else one decimal at most.
+std::string exposureTimeText(double seconds);
+
+// The times of a composite image (an UNDEFINED value): seven rational times, the numbers of
+// source and used images, then the time of each source image, as exposure times.
+std::string compositeExposureTimes(base::ByteView value, bool bigEndian);
 
 // An APEX shutter speed as an exposure time: "1/n" below a second, else seconds.
 std::string fmtShutter(double apex);

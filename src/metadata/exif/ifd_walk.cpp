@@ -24,6 +24,7 @@ constexpr uint16_t kMakeTag = 0x010F;
 constexpr uint16_t kModelTag = 0x0110;
 constexpr uint16_t kMakerNoteTag = 0x927C;
 constexpr uint16_t kInteropTag = 0xA005;
+constexpr uint16_t kCompositeExposureTimesTag = 0xA462;
 
 constexpr uint16_t kGpsLatitudeRef = 1;
 constexpr uint16_t kGpsLatitude = 2;
@@ -167,6 +168,9 @@ void addIfdTags(Metadata& meta, const Ifd& ifd, ByteView data, int64_t base,
       addMakerNote(sink, entry, data, base, make, model);
     } else if (tag == kInteropTag) {
       addInteropTags(sink, entry, data, base);
+    } else if (tag == kCompositeExposureTimesTag) {
+      // Rationals and counts packed into one UNDEFINED value.
+      sink.store(std::string(exifTagName(tag)), compositeExposureTimes(entry.data, entry.bigEndian));
     } else if (std::string_view name = exifTagName(tag); !name.empty()) {
       addNamedTag(sink, tag, name, toString(entry));
     } else {

@@ -6,7 +6,9 @@
 namespace orvel::metadata::exif {
 namespace {
 
-constexpr std::array<TagName, 117> kExifTags = {{
+// The names of EXIF 2.3 and DNG, then those later versions added (time zones, ambient
+// conditions, composite images, and EXIF 3.0's people and software), as exiftool names them.
+constexpr std::array<TagName, 137> kExifTags = {{
     {0x000B, "ProcessingSoftware"},
     {0x00FE, "NewSubfileType"},
     {0x00FF, "SubfileType"},
@@ -30,6 +32,7 @@ constexpr std::array<TagName, 117> kExifTags = {{
     {0x0131, "Software"},
     {0x0132, "ModifyDate"},
     {0x013B, "Artist"},
+    {0x013C, "HostComputer"},
     {0x013E, "WhitePoint"},
     {0x013F, "PrimaryChromaticities"},
     {0x0142, "TileWidth"},
@@ -57,6 +60,9 @@ constexpr std::array<TagName, 117> kExifTags = {{
     {0x9000, "ExifVersion"},
     {0x9003, "DateTimeOriginal"},
     {0x9004, "CreateDate"},
+    {0x9010, "OffsetTime"},
+    {0x9011, "OffsetTimeOriginal"},
+    {0x9012, "OffsetTimeDigitized"},
     {0x9101, "ComponentsConfiguration"},
     {0x9102, "CompressedBitsPerPixel"},
     {0x9201, "ShutterSpeedValue"},
@@ -76,6 +82,12 @@ constexpr std::array<TagName, 117> kExifTags = {{
     {0x9290, "SubSecTime"},
     {0x9291, "SubSecTimeOriginal"},
     {0x9292, "SubSecTimeDigitized"},
+    {0x9400, "AmbientTemperature"},
+    {0x9401, "Humidity"},
+    {0x9402, "Pressure"},
+    {0x9403, "WaterDepth"},
+    {0x9404, "Acceleration"},
+    {0x9405, "CameraElevationAngle"},
     {0xA000, "FlashpixVersion"},
     {0xA001, "ColorSpace"},
     {0xA002, "ExifImageWidth"},
@@ -112,6 +124,16 @@ constexpr std::array<TagName, 117> kExifTags = {{
     {0xA433, "LensMake"},
     {0xA434, "LensModel"},
     {0xA435, "LensSerialNumber"},
+    {0xA436, "ImageTitle"},
+    {0xA437, "Photographer"},
+    {0xA438, "ImageEditor"},
+    {0xA439, "CameraFirmware"},
+    {0xA43A, "RAWDevelopingSoftware"},
+    {0xA43B, "ImageEditingSoftware"},
+    {0xA43C, "MetadataEditingSoftware"},
+    {0xA460, "CompositeImage"},
+    {0xA461, "CompositeImageCount"},
+    {0xA462, "CompositeImageExposureTimes"},
     {0xC612, "DNGVersion"},
     {0xC613, "DNGBackwardVersion"},
     {0xC614, "UniqueCameraModel"},

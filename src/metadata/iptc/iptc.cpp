@@ -150,45 +150,79 @@ void storeField(IptcRecord& record, uint8_t dataset, const std::string& value) {
   }
 }
 
+// An APP13 segment inside the data that begins with the Photoshop signature.
+bool isPhotoshopSegment(ByteView data, const container::JpegSegment& segment) noexcept {
+  return segment.marker == container::kApp13 && segment.fits(data) &&
+         segment.end() - segment.position >= kResourcesStart &&
+         hasBytesAt(data, segment.position + 4, kPhotoshopSignature);
+}
+
 }  // namespace
 
 IptcLocation findApp13Iptc(ByteView data) noexcept {
   if (!container::isJpeg(data)) return {};
   container::JpegSegmentWalk walk(data);
   while (const auto segment = walk.next()) {
-    const int64_t a = segment->position;
-    if (segment->marker == container::kApp13 && segment->fits(data) &&
-        segment->end() - a >= kResourcesStart && hasBytesAt(data, a + 4, kPhotoshopSignature)) {
-      const IptcLocation found = findInResources(data, a + kResourcesStart, segment->end());
-      if (found.offset >= 0) return found;
-    }
+    if (!isPhotoshopSegment(data, *segment)) continue;
+    const IptcLocation found =
+        findInResources(data, segment->position + kResourcesStart, segment->end());
+    if (found.offset >= 0) return found;
   }
   return {};
 }
 
+std::vector<uint8_t> joinedPhotoshopResources(ByteView data) {
+  std::vector<uint8_t> joined;
+  if (!container::isJpeg(data)) return joined;
+  container::JpegSegmentWalk walk(data);
+  while (const auto segment = walk.next()) {
+    if (!isPhotoshopSegment(data, *segment)) continue;
+    const auto from = data.begin() + segment->position + kResourcesStart;
+    joined.insert(joined.end(), from, data.begin() + segment->end());
+  }
+  return joined;
+}
+
 IptcRecord parseIptc(ByteView data) {
-  IptcRecord record;
   const IptcLocation block = findApp13Iptc(data);
-  if (block.offset < 0) return record;
-  const int64_t end = block.offset + block.length;
+  if (block.offset >= 0) {
+    return parseDatasets(data.subspan(static_cast<std::size_t>(block.offset),
+                                      static_cast<std::size_t>(block.length)));
+  }
+  // No segment holds a whole IPTC resource: the resources may continue from one segment into
+  // the next, so the segments are read again as one stream.
+  const std::vector<uint8_t> joined = joinedPhotoshopResources(data);
+  return parseResources(joined);
+}
+
+IptcRecord parseResources(ByteView resources) {
+  const IptcLocation block = findInResources(resources, 0, static_cast<int64_t>(resources.size()));
+  if (block.offset < 0) return {};
+  return parseDatasets(resources.subspan(static_cast<std::size_t>(block.offset),
+                                         static_cast<std::size_t>(block.length)));
+}
+
+IptcRecord parseDatasets(ByteView block) {
+  IptcRecord record;
+  const auto end = static_cast<int64_t>(block.size());
   NameCollector names;
-  int64_t p = block.offset;
+  int64_t p = 0;
   while (end - p >= kDatasetHeaderSize) {
-    if (byteAt(data, p) != kDatasetTag) {
+    if (byteAt(block, p) != kDatasetTag) {
       ++p;  // stray byte between datasets
       continue;
     }
-    const uint8_t recordNumber = byteAt(data, p + 1);
-    const uint8_t dataset = byteAt(data, p + 2);
-    const int64_t size = readU16be(data, p + 3);
+    const uint8_t recordNumber = byteAt(block, p + 1);
+    const uint8_t dataset = byteAt(block, p + 2);
+    const int64_t size = readU16be(block, p + 3);
     if (size & 0x8000) break;  // extended dataset: its length is stored elsewhere
     const int64_t valueStart = p + kDatasetHeaderSize;
     if (size > end - valueStart) break;
     p = valueStart + size;
     if (recordNumber != kApplicationRecord) continue;
-    std::string value = base::textAt(data, valueStart, size);
+    std::string value = base::textAt(block, valueStart, size);
     if (dataset == kRecordVersion && size == 2) {
-      value = std::to_string(readU16be(data, valueStart));
+      value = std::to_string(readU16be(block, valueStart));
     }
     storeField(record, dataset, value);
     names.add(dataset, value);
@@ -197,9 +231,11 @@ IptcRecord parseIptc(ByteView data) {
   return record;
 }
 
-std::vector<TagMap::Entry> iptcTags(ByteView data) {
+std::vector<TagMap::Entry> iptcTags(ByteView data) { return tagsOf(parseIptc(data)); }
+
+std::vector<TagMap::Entry> tagsOf(const IptcRecord& record) {
   std::vector<TagMap::Entry> tags;
-  for (const auto& [name, value] : parseIptc(data).names) {
+  for (const auto& [name, value] : record.names) {
     if (!value.empty()) tags.emplace_back("IPTC:" + name, value);
   }
   return tags;

@@ -41,12 +41,23 @@ struct IptcLocation {
 // Searches every APP13 "Photoshop 3.0" segment before the image data.
 IptcLocation findApp13Iptc(ByteView data) noexcept;
 
-// The record-2 datasets of a JPEG; empty for anything else. Never throws on bad input: a
-// broken stream keeps what was read before the break.
+// The resources of every APP13 "Photoshop 3.0" segment after the signature, joined in file
+// order: Photoshop continues a resource that outgrows one segment in the next.
+std::vector<uint8_t> joinedPhotoshopResources(ByteView data);
+
+// The record-2 datasets of a JPEG: those of the first segment holding a whole IPTC resource,
+// otherwise those of the first IPTC resource of the joined segments; empty for anything else.
+// Never throws on bad input: a broken stream keeps what was read before the break.
 IptcRecord parseIptc(ByteView data);
+// The datasets of the first IPTC resource of a Photoshop resource block.
+IptcRecord parseResources(ByteView resources);
+// The record-2 datasets of a dataset stream.
+IptcRecord parseDatasets(ByteView block);
 
 // The reading pipeline's view: ("IPTC:" + name, value) for every non-empty named dataset of
 // the buffer, in order.
 std::vector<TagMap::Entry> iptcTags(ByteView data);
+// ("IPTC:" + name, value) for every non-empty named dataset of a record.
+std::vector<TagMap::Entry> tagsOf(const IptcRecord& record);
 
 }  // namespace orvel::metadata::iptc

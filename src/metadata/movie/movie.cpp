@@ -25,6 +25,9 @@ constexpr std::string_view kDayItem =
 struct MovieState {
   VideoMeta video;
   std::vector<std::string> keys;  // QuickTime metadata keys; items name them from 1
+  // What classic user-data text atoms hold; it fills only what the item lists and the scan
+  // leave empty.
+  VideoMeta userText;
 };
 
 // Inside a movie a size field of 0 ends a walk, as does a box running past its parent.
@@ -121,13 +124,50 @@ int64_t metaChildren(ByteView data, const container::Box& box) {
   return quickTimeStyle ? box.payload() : box.payload() + 4;
 }
 
-void recurse(ByteView data, int64_t start, int64_t end, int depth, MovieState& state) {
+// A classic QuickTime user-data text atom ("\xA9mak" and the like, without a "data" child):
+// a 16-bit text length, a 16-bit language code, then the text.
+std::optional<std::string> classicText(ByteView data, const container::Box& box) {
+  const int64_t room = box.end() - box.payload();
+  if (room < 4 || (room >= 8 && textAt(data, box.payload() + 4, 4) == "data")) return std::nullopt;
+  const int64_t length = base::readU16be(data, box.payload());
+  if (length > room - 4) return std::nullopt;
+  return textAt(data, box.payload() + 4, length);
+}
+
+void keepFirst(std::string& field, std::string value) {
+  if (field.empty()) field = std::move(value);
+}
+
+void readUserDataText(ByteView data, const container::Box& box, MovieState& state) {
+  const container::FourCC& type = box.type;
+  if (!(type == kMakeItem || type == kModelItem || type == kSoftwareItem || type == kDayItem)) {
+    return;
+  }
+  std::optional<std::string> text = classicText(data, box);
+  if (!text || text->empty()) return;
+  VideoMeta& found = state.userText;
+  if (type == kMakeItem) keepFirst(found.make, std::move(*text));
+  if (type == kModelItem) keepFirst(found.model, std::move(*text));
+  if (type == kSoftwareItem) keepFirst(found.software, std::move(*text));
+  if (type == kDayItem) keepFirst(found.creation, "String:" + *text);
+}
+
+void fillFromUserText(const VideoMeta& found, VideoMeta& video) {
+  keepFirst(video.make, found.make);
+  keepFirst(video.model, found.model);
+  keepFirst(video.software, found.software);
+  keepFirst(video.creation, found.creation);
+}
+
+void recurse(ByteView data, int64_t start, int64_t end, int depth, MovieState& state,
+             bool inUserData = false) {
   if (depth > kMaxDepth) return;
   container::BoxWalk walk(data, start, end, kMovieBoxes);
   while (const auto box = walk.next()) {
     const container::FourCC& type = box->type;
+    if (inUserData) readUserDataText(data, *box, state);
     if (type == "moov" || type == "udta" || type == "trak" || type == "mdia") {
-      recurse(data, box->payload(), box->end(), depth + 1, state);
+      recurse(data, box->payload(), box->end(), depth + 1, state, type == "udta");
     } else if (type == "meta" && box->end() - box->payload() >= 4) {
       recurse(data, metaChildren(data, *box), box->end(), depth + 1, state);
     } else if (type == "mvhd") {
@@ -194,6 +234,7 @@ VideoMeta parseIsobmff(ByteView moovPayload) {
       sizeOf(moovPayload) > 30) {
     scanDataBoxes(moovPayload, video);
   }
+  fillFromUserText(state.userText, video);
   return video;
 }
 

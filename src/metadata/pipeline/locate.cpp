@@ -16,16 +16,13 @@ namespace {
 using base::hasBytesAt;
 using base::inBounds;
 
-constexpr std::string_view kExifHeader{"Exif\0\0", 6};
+constexpr container::RawProfileKind kExifProfiles[] = {{"exif", kExifHeader},
+                                                       {"APP1", kExifHeader}};
 
 }  // namespace
 
 bool hasFtypSignature(ByteView data) noexcept {
   return data.size() >= 8 && hasBytesAt(data, 4, "ftyp");
-}
-
-bool hasIsobmffSignature(ByteView data) noexcept {
-  return data.size() >= 8 && (hasBytesAt(data, 4, "moov") || hasBytesAt(data, 4, "ftyp"));
 }
 
 Container detectContainer(ByteView data) noexcept {
@@ -67,6 +64,18 @@ int64_t findExifInPng(ByteView data) {
     if (chunk->type == "IDAT" || chunk->type == "IEND") return 0;
   }
   return 0;
+}
+
+std::optional<std::vector<uint8_t>> exifProfileIn(const container::TextList& texts) {
+  return container::rawProfileIn(texts, kExifProfiles);
+}
+
+bool isExifProfileChunk(ByteView png, const container::PngChunk& chunk) {
+  if (!container::namesRawProfile(container::textKeyword(png, chunk), kExifProfiles)) {
+    return false;
+  }
+  const container::TextChunk text = container::parseTextChunk(png, chunk);
+  return text.ok && exifProfileIn({{text.keyword, text.text}}).has_value();
 }
 
 int64_t findExifInWebp(ByteView data) {

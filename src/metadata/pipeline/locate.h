@@ -4,9 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
+#include <string_view>
 
 #include "base/bytes.h"
 #include "container/isobmff.h"
+#include "container/png.h"
 
 namespace orvel::metadata::pipeline {
 
@@ -17,10 +21,12 @@ enum Container : uint8_t { ctUnknown, ctJpeg, ctTiff, ctIsobmff, ctPng, ctWebp }
 // Signatures are tested in this order: JPEG, TIFF, ISOBMFF/QuickTime, PNG, WebP.
 Container detectContainer(ByteView data) noexcept;
 
-// Bytes 4..7 are "moov" or "ftyp" (at least 8 bytes).
-bool hasIsobmffSignature(ByteView data) noexcept;
+using container::hasIsobmffSignature;
 // Bytes 4..7 are "ftyp" (at least 8 bytes).
 bool hasFtypSignature(ByteView data) noexcept;
+
+// What precedes the TIFF block in a JPEG's EXIF segment (and in some other containers).
+inline constexpr std::string_view kExifHeader{"Exif\0\0", 6};
 
 struct ExifBlock {
   int64_t start = 0;   // absolute position of the TIFF header; 0 when there is none
@@ -38,6 +44,13 @@ int64_t jpegSegmentsEnd(ByteView head) noexcept;
 
 // Offset of the first "eXIf" chunk's data, or 0. An "eXIf" after image data is ignored.
 int64_t findExifInPng(ByteView data);
+
+// The bytes ("Exif", two NULs, then the TIFF block) of the first raw text profile of a PNG's text
+// chunks that holds one ("Raw profile type exif" or "Raw profile type APP1"), as writers from
+// before the eXIf chunk keep it.
+std::optional<std::vector<uint8_t>> exifProfileIn(const container::TextList& texts);
+// Whether a text chunk of the PNG is such a profile.
+bool isExifProfileChunk(ByteView png, const container::PngChunk& chunk);
 
 // Offset of the TIFF block in the first "EXIF" chunk (past a leading "Exif" and two bytes),
 // or 0.

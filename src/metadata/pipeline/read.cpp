@@ -9,6 +9,7 @@
 #include "base/file.h"
 #include "base/head_watch.h"
 #include "base/read_limits.h"
+#include "base/text.h"
 #include "container/isobmff.h"
 #include "container/jpeg.h"
 #include "container/png.h"
@@ -213,17 +214,37 @@ void readIsobmffMetadata(Metadata& meta, ByteView data) {
 }
 
 // The PNG text chunks ("tEXt", "zTXt", "iTXt"): each keyword becomes a tag and sets isValid.
-void addPngTextTags(Metadata& meta, ByteView data) {
-  for (const auto& [keyword, text] : container::pngTextChunks(data)) {
+void addPngTextTags(Metadata& meta, const container::TextList& texts) {
+  for (const auto& [keyword, text] : texts) {
     meta.tags.set(keyword, text);
     meta.isValid = true;
   }
 }
 
+// Raw text profiles of writers from before the eXIf chunk hold IPTC datasets, bare or in
+// Photoshop resources.
+constexpr container::RawProfileKind kIptcProfiles[] = {{"iptc", ""}, {"8bim", "8BIM"}};
+
+void addIptcProfileTags(Metadata& meta, const container::TextList& texts) {
+  const auto profile = container::rawProfileIn(texts, kIptcProfiles);
+  if (!profile) return;
+  const ByteView bytes(*profile);
+  const iptc::IptcRecord record = base::hasBytesAt(bytes, 0, "8BIM")
+                                      ? iptc::parseResources(bytes)
+                                      : iptc::parseDatasets(bytes);
+  for (auto& [name, value] : iptc::tagsOf(record)) meta.tags.set(std::move(name), value);
+}
+
 void readPngMetadata(Metadata& meta, ByteView data) {
+  const container::TextList texts = container::pngTextChunks(data);
   const int64_t tiff = pngTiffOffset(data);
-  if (tiff >= 1) parseTiffAt(meta, data, tiff);
-  addPngTextTags(meta, data);
+  if (tiff >= 1) {
+    parseTiffAt(meta, data, tiff);
+  } else if (const auto profile = exifProfileIn(texts)) {
+    parseTiffAt(meta, *profile, static_cast<int64_t>(kExifHeader.size()));
+  }
+  addPngTextTags(meta, texts);
+  addIptcProfileTags(meta, texts);
 }
 
 void readWebpMetadata(Metadata& meta, ByteView data) {

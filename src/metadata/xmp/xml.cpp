@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/text.h"
+
 namespace orvel::metadata::xmp {
 namespace {
 
@@ -46,10 +48,7 @@ void appendUtf8(std::string& out, uint32_t code) {
 }
 
 int digitValue(char c, int base) {
-  int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  const int value = base::hexDigitValue(c);
   return value < base ? value : -1;
 }
 

@@ -159,3 +159,26 @@ TEST(MovieScan, KeepsItsSizeLimits) {
   const VideoMeta empty = parseIsobmff(concat({box("xtra", ilstItem(kMake, "")), kPadding}));
   EXPECT_EQ(empty.make, "");  // data box of 16 bytes holds no text
 }
+
+// Classic QuickTime user-data text: a 16-bit length, a 16-bit language code, then the text.
+Bytes classicText(std::string_view type, std::string_view text, uint16_t length) {
+  std::string payload = {static_cast<char>(length >> 8), static_cast<char>(length), 0x55, '\xC4'};
+  payload += text;
+  return box(type, Bytes(payload.begin(), payload.end()));
+}
+
+TEST(MovieFacts, ClassicUserDataTextFillsOnlyWhatItemListsLeave) {
+  const Bytes classic = box("udta", concat({classicText(kMake, "Maker", 5),
+                                            classicText(kModel, "Cam", 3),
+                                            classicText(kSoftware, "Soft", 40),  // overruns
+                                            classicText("\xA9" "day", "2021:03:04 05:06:07", 19)}));
+  const VideoMeta alone = parseIsobmff(classic);
+  EXPECT_EQ(alone.make, "Maker");
+  EXPECT_EQ(alone.model, "Cam");
+  EXPECT_EQ(alone.software, "");
+  EXPECT_EQ(alone.creation, "String:2021:03:04 05:06:07");
+  // An item list in a later udta keeps its values.
+  const VideoMeta both = parseIsobmff(concat({classic, udta(ilstItem(kMake, "Listed"))}));
+  EXPECT_EQ(both.make, "Listed");
+  EXPECT_EQ(both.model, "Cam");
+}

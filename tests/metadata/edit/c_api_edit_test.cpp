@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 #include <string>
 #include <thread>
 #include <sys/stat.h>
@@ -273,3 +276,28 @@ TEST_F(EditApi, StripFilesAndBuffers) {
 
 }  // namespace
 }  // namespace orvel::testing
+
+// A PNG whose EXIF lives only in a raw text profile: the edit finds it, and a write keeps it in
+// an eXIf chunk instead, leaving no stale profile behind.
+TEST(CApiEdit, RawProfileExifOfAPngIsEditedIntoAnExifChunk) {
+  std::ifstream in(std::string(ORVEL_FIXTURES) + "/extra/raw_profiles.png", std::ios::binary);
+  const std::vector<uint8_t> png{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_FALSE(png.empty());
+  ov_edit* edit = nullptr;
+  ASSERT_EQ(ov_exif_edit_open_buffer(png.data(), static_cast<int64_t>(png.size()), &edit), 0);
+  ASSERT_EQ(ov_exif_edit_set_tag(edit, "Model", "Edited"), 0);
+  uint8_t* out = nullptr;
+  int64_t outLength = 0;
+  ASSERT_EQ(ov_exif_edit_write_buffer(edit, &out, &outLength), 0);
+  const std::string written(reinterpret_cast<const char*>(out), static_cast<size_t>(outLength));
+  EXPECT_NE(written.find("eXIf"), std::string::npos);
+  EXPECT_EQ(written.find("Raw profile type exif"), std::string::npos);
+  EXPECT_NE(written.find("Raw profile type iptc"), std::string::npos);
+  ov_meta* meta = nullptr;
+  ASSERT_EQ(ov_exif_read_buffer(out, outLength, &meta), 0);
+  EXPECT_STREQ(ov_exif_get_tag(meta, "Make"), "Maker");
+  EXPECT_STREQ(ov_exif_get_tag(meta, "Model"), "Edited");
+  ov_exif_meta_free(meta);
+  ov_exif_buffer_free(out);
+  ov_exif_edit_free(edit);
+}

@@ -128,6 +128,32 @@ PY
       run strip $args; expect_status 2
     done
     ;;
+  thumbnail_tree)
+    make_tree
+    rm "$work/tree/broken.jpg" "$work/tree/a/pipe"
+    "$orvel" rotate "$photo" "$work/tree/b/wide.png" --cw90 || fail "rotate"
+    run thumbnail -r -j 2 "$work/tree" --out "$work/tree/small" --fit 40x30; expect_status 2
+    grep -q "orvel thumbnail: 33 files, 1 error" "$work/err" || fail "summary: $(cat "$work/err")"
+    grep -q "cannot decode '.*notes.txt'" "$work/err" || fail "no message: $(cat "$work/err")"
+    (cd "$work/tree/small" && find . -type f | LC_ALL=C sort) >"$work/made"
+    [ "$(wc -l <"$work/made")" -eq 32 ] && grep -qx ./b/deep/p4.jpg "$work/made" &&
+      grep -qx ./b/wide.jpg "$work/made" && grep -qx ./a/link.jpg "$work/made" ||
+      fail "tree not mirrored: $(cat "$work/made")"
+    "$orvel" thumbnail "$work/tree/b/wide.png" "$work/one.jpg" --fit 40x30 || fail "thumbnail one"
+    cmp -s "$work/one.jpg" "$work/tree/small/b/wide.jpg" || fail "mirror differs from one file"
+    run thumbnail -@ - --out "$work/png" --fit 16x16 --format png <<<"$work/tree/b/wide.png"
+    expect_status 0
+    /usr/bin/python3 -c '
+import sys; from PIL import Image
+a, b = Image.open(sys.argv[1]), Image.open(sys.argv[2])
+assert b.format == "PNG" and max(b.size) == 16 and (a.width < a.height) == (b.width < b.height), b
+' "$work/one.jpg" "$work/png/wide.png" || fail "png thumbnail"
+    for args in "-r $work/tree --fit 4x4" "-r $work/tree --out $work/x" \
+                "$photo --out $work/x --fit 4x4 --format gif"; do
+      # shellcheck disable=SC2086
+      run thumbnail $args; expect_status 2
+    done
+    ;;
   *) fail "unknown case $case_name" ;;
 esac
 echo "ok $case_name"

@@ -384,4 +384,18 @@ std::string mirroredPath(const std::string& outDir, const std::string& relative,
   return target;
 }
 
+bool prepareOutDir(const std::string& outDir, BatchOptions& options, const char* command) {
+  std::string error;
+  struct stat info {};
+  if (!makeDirectories(outDir, error) || stat(outDir.c_str(), &info) != 0) {
+    std::fprintf(stderr, "orvel %s: cannot make the output directory %s\n", command,
+                 error.c_str());
+    return false;
+  }
+  options.excludeSet = true;
+  options.excludeDevice = info.st_dev;
+  options.excludeInode = info.st_ino;
+  return true;
+}
+
 }  // namespace orvel_cli

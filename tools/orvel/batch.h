@@ -73,6 +73,10 @@ std::string unreadableReason(const char* path);
 std::string mirroredPath(const std::string& outDir, const std::string& relative,
                          std::string& error);
 
+// Makes the output directory of a run and leaves it out of the walk (it may lie inside the
+// input); false after printing why ("orvel strip: cannot make the output directory ...").
+bool prepareOutDir(const std::string& outDir, BatchOptions& options, const char* command);
+
 // Creates a directory and its parents (mkdir -p); false with the reason in error.
 bool makeDirectories(const std::string& path, std::string& error);
 

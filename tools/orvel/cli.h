@@ -26,6 +26,24 @@ int runThumb(int argc, char** argv);
 bool readFile(const char* path, std::vector<uint8_t>& out);
 bool writeFile(const std::string& path, const uint8_t* data, int64_t length);
 
+// The extension of a path in lower case ("" when it has none).
+std::string lowerExtension(std::string_view path);
+
+// The number ov_image_encode takes for a format name or extension ("jpg"); 0 when unknown.
+int32_t encodeFormatNamed(std::string_view name);
+
+// Reads and decodes an image file (.tga files as TGA, which has no signature); null with
+// "cannot read 'x': why" or "cannot decode 'x': why" in error. The file's bytes stay in bytes.
+ov_image* decodeImageFile(const std::string& path, std::vector<uint8_t>& bytes,
+                          std::string& error);
+
+// As decodeImageFile, printing why on standard error.
+ov_image* decodeImagePath(const char* path, std::vector<uint8_t>& bytes);
+
+// Encodes the image in the given format and writes it to path; false with why in error.
+bool encodeImageFile(ov_image* image, const std::string& path, int32_t format, int quality,
+                     std::string& error);
+
 // Encodes the image in the format `formatName` names (or, when empty, the extension of
 // `path`) and writes it there. 0, or kUsageError after a message naming `source`.
 int writeImage(ov_image* image, const char* source, const char* path, std::string formatName,

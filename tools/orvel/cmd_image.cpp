@@ -26,15 +26,6 @@ constexpr EncodeTarget kTargets[] = {
 
 constexpr const char* kLayoutNames[] = {"gray", "rgb", "rgba", "cmyk", "opaque3", "opaque1"};
 
-std::string lowerExtension(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  std::string ext(path.substr(dot + 1));
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return ext;
-}
-
 const EncodeTarget* targetNamed(std::string_view name) {
   for (const EncodeTarget& target : kTargets) {
     if (target.name == name) return &target;
@@ -63,18 +54,38 @@ const char* formatName(const std::vector<uint8_t>& b, bool asTga) {
   return "unknown";
 }
 
-// Decodes a file; TGA, which has no signature, is recognised by its extension.
 ov_image* decodeFile(const char* path, std::vector<uint8_t>& bytes, bool& asTga) {
-  if (!readFile(path, bytes)) return nullptr;
   asTga = lowerExtension(path) == "tga";
-  ov_image* image = nullptr;
-  const ov_status status = ov_image_decode_buffer(bytes.data(), static_cast<int64_t>(bytes.size()),
-                                                  asTga ? 8 : 0, &image);
-  if (status != OV_IMAGE_OK) {
-    std::fprintf(stderr, "orvel: cannot decode '%s': %s\n", path,
-                 bytes.empty() ? "the file is empty" : ov_image_strerror(status));
+  return decodeImagePath(path, bytes);
+}
+
+// The whole file into out; false with "cannot read 'x': why" in error.
+bool readWhole(const char* path, std::vector<uint8_t>& out, std::string& error) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    error = std::string("cannot read '") + path + "': " + std::strerror(errno);
+    return false;
   }
-  return image;
+  char chunk[1 << 16];
+  std::size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) out.insert(out.end(), chunk, chunk + got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) error = std::string("cannot read '") + path + "'";
+  return !failed;
+}
+
+bool writeWhole(const std::string& path, const uint8_t* data, int64_t length, std::string& error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot write '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(data, 1, static_cast<std::size_t>(length), file) ==
+                       static_cast<std::size_t>(length);
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) error = "cannot write '" + path + "'";
+  return written && closed;
 }
 
 std::string infoLine(const char* path, ov_image* image, const char* format, bool json) {
@@ -97,32 +108,67 @@ std::string infoLine(const char* path, ov_image* image, const char* format, bool
 
 }  // namespace
 
+std::string lowerExtension(std::string_view path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  std::string ext(path.substr(dot + 1));
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return ext;
+}
+
+int32_t encodeFormatNamed(std::string_view name) {
+  const EncodeTarget* target = targetNamed(name);
+  return target == nullptr ? 0 : target->format;
+}
+
 bool readFile(const char* path, std::vector<uint8_t>& out) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "orvel: cannot read '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  char chunk[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) out.insert(out.end(), chunk, chunk + got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) std::fprintf(stderr, "orvel: cannot read '%s'\n", path);
-  return !failed;
+  std::string error;
+  if (readWhole(path, out, error)) return true;
+  std::fprintf(stderr, "orvel: %s\n", error.c_str());
+  return false;
 }
 
 bool writeFile(const std::string& path, const uint8_t* data, int64_t length) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "orvel: cannot write '%s': %s\n", path.c_str(), std::strerror(errno));
+  std::string error;
+  if (writeWhole(path, data, length, error)) return true;
+  std::fprintf(stderr, "orvel: %s\n", error.c_str());
+  return false;
+}
+
+ov_image* decodeImageFile(const std::string& path, std::vector<uint8_t>& bytes,
+                          std::string& error) {
+  if (!readWhole(path.c_str(), bytes, error)) return nullptr;
+  const int32_t hint = lowerExtension(path) == "tga" ? 8 : 0;
+  ov_image* image = nullptr;
+  const ov_status status =
+      ov_image_decode_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), hint, &image);
+  if (status != OV_IMAGE_OK) {
+    error = "cannot decode '" + path +
+            "': " + (bytes.empty() ? "the file is empty" : ov_image_strerror(status));
+  }
+  return image;
+}
+
+ov_image* decodeImagePath(const char* path, std::vector<uint8_t>& bytes) {
+  std::string error;
+  ov_image* image = decodeImageFile(path, bytes, error);
+  if (image == nullptr) std::fprintf(stderr, "orvel: %s\n", error.c_str());
+  return image;
+}
+
+bool encodeImageFile(ov_image* image, const std::string& path, int32_t format, int quality,
+                     std::string& error) {
+  uint8_t* encoded = nullptr;
+  int64_t length = 0;
+  const ov_status status = ov_image_encode(image, format, quality, &encoded, &length);
+  if (status != OV_IMAGE_OK) {
+    error = "cannot encode '" + path + "': " + ov_image_strerror(status);
     return false;
   }
-  const bool written = std::fwrite(data, 1, static_cast<std::size_t>(length), file) ==
-                       static_cast<std::size_t>(length);
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
-  return written && closed;
+  const bool written = writeWhole(path, encoded, length, error);
+  ov_image_buffer_free(encoded);
+  return written;
 }
 
 int writeImage(ov_image* image, const char* source, const char* path, std::string formatName,

@@ -1,6 +1,6 @@
 // orvel resize, rotate, crop, orient and thumbnail: decode IN, transform it, encode OUT in the
 // format its extension names.
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch.h"
 #include "cli.h"
 #include "orvel.h"
 
@@ -17,90 +18,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Extension {
-  std::string_view name;
-  int32_t format;  // the number ov_image_encode takes
-};
-
-constexpr Extension kExtensions[] = {
-    {"png", 1}, {"jpg", 2}, {"jpeg", 2}, {"bmp", 3}, {"qoi", 4},
-    {"pnm", 5}, {"ppm", 5}, {"pgm", 5},  {"pam", 5}, {"tga", 8},
-};
-
 constexpr int kDefaultQuality = 85;
 
-std::string extensionOf(std::string_view path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  std::string ext(path.substr(dot + 1));
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return ext;
-}
-
-int32_t formatFor(std::string_view path) {
-  const std::string ext = extensionOf(path);
-  for (const Extension& e : kExtensions) {
-    if (e.name == ext) return e.format;
-  }
-  return 0;
-}
-
-bool readAll(const char* path, Bytes& out) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "orvel: cannot read '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  char chunk[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-    out.insert(out.end(), chunk, chunk + got);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) std::fprintf(stderr, "orvel: cannot read '%s'\n", path);
-  return !failed;
-}
-
-// The decoded image (TGA, which has no signature, by its extension), or null after saying why.
-ov_image* decodePath(const char* path, Bytes& bytes) {
-  if (!readAll(path, bytes)) return nullptr;
-  if (bytes.empty()) {
-    std::fprintf(stderr, "orvel: cannot decode '%s': the file is empty\n", path);
-    return nullptr;
-  }
-  ov_image* image = nullptr;
-  const int32_t hint = extensionOf(path) == "tga" ? 8 : 0;
-  const ov_status status =
-      ov_image_decode_buffer(bytes.data(), static_cast<int64_t>(bytes.size()), hint, &image);
-  if (status != OV_IMAGE_OK) {
-    std::fprintf(stderr, "orvel: cannot decode '%s': %s\n", path, ov_image_strerror(status));
-  }
-  return image;
-}
-
-bool encodeTo(ov_image* image, const char* path, int quality) {
-  uint8_t* encoded = nullptr;
-  int64_t length = 0;
-  const ov_status status = ov_image_encode(image, formatFor(path), quality, &encoded, &length);
-  if (status != OV_IMAGE_OK) {
-    std::fprintf(stderr, "orvel: cannot encode '%s': %s\n", path, ov_image_strerror(status));
-    return false;
-  }
-  std::FILE* file = std::fopen(path, "wb");
-  bool written = file != nullptr;
-  if (file != nullptr) {
-    written = std::fwrite(encoded, 1, static_cast<std::size_t>(length), file) ==
-              static_cast<std::size_t>(length);
-    written = std::fclose(file) == 0 && written;
-  }
-  ov_image_buffer_free(encoded);
-  if (!written) std::fprintf(stderr, "orvel: cannot write '%s': %s\n", path, std::strerror(errno));
-  return written;
-}
-
 bool checkOutputFormat(const char* path) {
-  if (formatFor(path) != 0) return true;
+  if (encodeFormatNamed(lowerExtension(path)) != 0) return true;
   std::fprintf(stderr,
                "orvel: cannot tell which format to write for '%s' (png, jpg, bmp, qoi, "
                "pnm, ppm, pgm, pam or tga)\n",
@@ -145,21 +66,27 @@ void fitInside(int64_t boxW, int64_t boxH, int64_t sourceW, int64_t sourceH, int
   }
 }
 
-// Runs one ov_image_* step that makes a new image, freeing the old one; null after saying why.
+// Runs one ov_image_* step that makes a new image, freeing the old one; null with why in error.
 template <class Step>
-ov_image* transform(ov_image* image, const char* what, Step&& step) {
+ov_image* transform(ov_image* image, const char* what, std::string& error, Step&& step) {
+  if (image == nullptr) return nullptr;
   ov_image* out = nullptr;
   const ov_status status = step(image, &out);
   ov_image_free(image);
-  if (status != OV_IMAGE_OK)
-    std::fprintf(stderr, "orvel: cannot %s: %s\n", what, ov_image_strerror(status));
+  if (status != OV_IMAGE_OK) error = std::string("cannot ") + what + ": " + ov_image_strerror(status);
   return out;
 }
 
-int finishWrite(ov_image* image, const char* path, int quality = kDefaultQuality) {
-  if (image == nullptr) return kUsageError;
-  const bool written = encodeTo(image, path, quality);
+// Encodes the image (when there is one) to path by its extension; 0, or kUsageError after
+// printing why the image or the file could not be made.
+int finishWrite(ov_image* image, const char* path, const std::string& failure,
+                int quality = kDefaultQuality) {
+  std::string error = failure;
+  const bool written = image != nullptr &&
+                       encodeImageFile(image, path, encodeFormatNamed(lowerExtension(path)),
+                                       quality, error);
   ov_image_free(image);
+  if (!written) std::fprintf(stderr, "orvel: %s\n", error.c_str());
   return written ? 0 : kUsageError;
 }
 
@@ -172,12 +99,111 @@ int32_t orientationOf(const Bytes& bytes) {
   return orientation >= 1 && orientation <= 8 ? orientation : 1;
 }
 
-ov_image* upright(ov_image* image, const Bytes& bytes) {
+ov_image* upright(ov_image* image, const Bytes& bytes, std::string& error) {
   const int32_t orientation = orientationOf(bytes);
   if (orientation == 1) return image;
-  return transform(image, "orient", [&](ov_image* in, ov_image** out) {
+  return transform(image, "orient", error, [&](ov_image* in, ov_image** out) {
     return ov_image_apply_orientation(in, static_cast<uint32_t>(orientation), out);
   });
+}
+
+// The decoded image turned upright and shrunk to fit fitW x fitH (never enlarged); null with
+// why in error. Takes the image.
+ov_image* thumbnailOf(ov_image* image, const Bytes& bytes, int64_t fitW, int64_t fitH,
+                      std::string& error) {
+  image = upright(image, bytes, error);
+  if (image == nullptr) return nullptr;
+  const int64_t sourceW = ov_image_width(image), sourceH = ov_image_height(image);
+  if (sourceW <= fitW && sourceH <= fitH) return image;
+  int64_t width = 0, height = 0;
+  fitInside(fitW, fitH, sourceW, sourceH, width, height);
+  return transform(image, "resize", error, [&](ov_image* in, ov_image** out) {
+    return ov_image_resize(in, static_cast<int32_t>(width), static_cast<int32_t>(height),
+                           OV_FILTER_BOX, out);
+  });
+}
+
+struct ThumbnailOptions {
+  int64_t fitW = 0, fitH = 0, quality = kDefaultQuality;
+  std::string outDir;
+  std::string format;  // of the files written under outDir
+  BatchOptions batch;
+};
+
+constexpr const char* kThumbnailUsage =
+    "usage: orvel thumbnail IN OUT --fit WxH [--quality N]\n"
+    "       orvel thumbnail [-r] [-j N] [-@ LIST|-] IN... --out OUTDIR --fit WxH [--quality N]\n"
+    "                       [--format jpg|png|bmp|qoi|pnm|tga]\n";
+
+bool parseThumbnailOptions(int argc, char** argv, ThumbnailOptions& options) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    bool good = true;
+    if (arg == "--fit" && hasValue) {
+      good = parseSize(argv[++i], options.fitW, options.fitH);
+    } else if (arg == "--quality" && hasValue) {
+      good = parseCount(argv[++i], 100, options.quality);
+    } else if (arg == "--out" && hasValue) {
+      options.outDir = argv[++i];
+    } else if (arg == "--format" && hasValue) {
+      options.format = argv[++i];
+      good = encodeFormatNamed(options.format) != 0;
+    } else if (arg.empty() || arg[0] != '-') {
+      options.batch.operands.emplace_back(argv[i]);
+    } else {
+      good = takeBatchArg(argc, argv, i, options.batch, "thumbnail") == BatchArg::kTaken;
+    }
+    if (!good) return false;
+  }
+  const BatchOptions& batch = options.batch;
+  const bool many = batch.recursive || batch.hasList || !options.outDir.empty();
+  const bool single = !many && batch.operands.size() == 2 && options.format.empty();
+  return options.fitW > 0 &&
+         (single || (many && !options.outDir.empty() && (!batch.operands.empty() || batch.hasList)));
+}
+
+// The output of one file of a run: its relative path under outDir, with the format's extension.
+std::string thumbnailTarget(const ThumbnailOptions& options, const BatchItem& item,
+                            std::string& error) {
+  std::string relative = item.relative;
+  const std::size_t dot = relative.find_last_of('.'), slash = relative.find_last_of('/');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash) && dot > 0)
+    relative.resize(dot);
+  relative += "." + (options.format.empty() ? std::string("jpg") : options.format);
+  return mirroredPath(options.outDir, relative, error);
+}
+
+BatchOutcome thumbnailItem(const ThumbnailOptions& options, const BatchItem& item) {
+  BatchOutcome outcome;
+  outcome.error = unreadableReason(item.path.c_str());
+  if (!outcome.error.empty()) {
+    outcome.error = "cannot read '" + item.path + "': " + outcome.error;
+    return outcome;
+  }
+  Bytes bytes;
+  ov_image* image = decodeImageFile(item.path, bytes, outcome.error);
+  if (image == nullptr) return outcome;
+  image = thumbnailOf(image, bytes, options.fitW, options.fitH, outcome.error);
+  const std::string target = image == nullptr ? "" : thumbnailTarget(options, item, outcome.error);
+  if (!target.empty()) {
+    const int32_t format = encodeFormatNamed(options.format.empty() ? "jpg" : options.format);
+    encodeImageFile(image, target, format, static_cast<int>(options.quality), outcome.error);
+  }
+  ov_image_free(image);
+  return outcome;
+}
+
+int thumbnailOne(const ThumbnailOptions& options) {
+  const char* input = options.batch.operands[0].c_str();
+  const char* output = options.batch.operands[1].c_str();
+  if (!checkOutputFormat(output)) return kUsageError;
+  Bytes bytes;
+  ov_image* image = decodeImagePath(input, bytes);
+  if (image == nullptr) return kUsageError;
+  std::string error;
+  image = thumbnailOf(image, bytes, options.fitW, options.fitH, error);
+  return finishWrite(image, output, error, static_cast<int>(options.quality));
 }
 
 }  // namespace
@@ -209,7 +235,7 @@ int runResize(int argc, char** argv) {
   if (paths.size() != 2 || sizes != 1) return usage(kHelp);
   if (!checkOutputFormat(paths[1])) return kUsageError;
   Bytes bytes;
-  ov_image* image = decodePath(paths[0], bytes);
+  ov_image* image = decodeImagePath(paths[0], bytes);
   if (image == nullptr) return kUsageError;
   const int64_t sourceW = ov_image_width(image), sourceH = ov_image_height(image);
   if (fitW > 0) {
@@ -219,12 +245,13 @@ int runResize(int argc, char** argv) {
   } else if (height == 0) {
     height = keepAspect(width, sourceW, sourceH);
   }
+  std::string error;
   if (filter < 0) filter = width <= sourceW && height <= sourceH ? 2 : 1;
-  image = transform(image, "resize", [&](ov_image* in, ov_image** out) {
+  image = transform(image, "resize", error, [&](ov_image* in, ov_image** out) {
     return ov_image_resize(in, static_cast<int32_t>(width), static_cast<int32_t>(height), filter,
                            out);
   });
-  return finishWrite(image, paths[1]);
+  return finishWrite(image, paths[1], error);
 }
 
 int runRotate(int argc, char** argv) {
@@ -244,12 +271,13 @@ int runRotate(int argc, char** argv) {
   if (paths.size() != 2 || chosen != 1) return usage(kHelp);
   if (!checkOutputFormat(paths[1])) return kUsageError;
   Bytes bytes;
-  ov_image* image = decodePath(paths[0], bytes);
+  ov_image* image = decodeImagePath(paths[0], bytes);
   if (image == nullptr) return kUsageError;
-  image = transform(image, "rotate", [&](ov_image* in, ov_image** out) {
+  std::string error;
+  image = transform(image, "rotate", error, [&](ov_image* in, ov_image** out) {
     return ov_image_rotate(in, operation, out);
   });
-  return finishWrite(image, paths[1]);
+  return finishWrite(image, paths[1], error);
 }
 
 int runCrop(int argc, char** argv) {
@@ -270,7 +298,7 @@ int runCrop(int argc, char** argv) {
   }
   if (!checkOutputFormat(argv[1])) return kUsageError;
   Bytes bytes;
-  ov_image* image = decodePath(argv[0], bytes);
+  ov_image* image = decodeImagePath(argv[0], bytes);
   if (image == nullptr) return kUsageError;
   const int64_t width = ov_image_width(image), height = ov_image_height(image);
   if (box[2] < 1 || box[3] < 1 || box[0] + box[2] > width || box[1] + box[3] > height) {
@@ -280,53 +308,41 @@ int runCrop(int argc, char** argv) {
     ov_image_free(image);
     return kUsageError;
   }
-  image = transform(image, "crop", [&](ov_image* in, ov_image** out) {
+  std::string error;
+  image = transform(image, "crop", error, [&](ov_image* in, ov_image** out) {
     return ov_image_crop(in, static_cast<int32_t>(box[0]), static_cast<int32_t>(box[1]),
                          static_cast<int32_t>(box[2]), static_cast<int32_t>(box[3]), out);
   });
-  return finishWrite(image, argv[1]);
+  return finishWrite(image, argv[1], error);
 }
 
 int runOrient(int argc, char** argv) {
   if (argc != 2) return usage("orvel orient IN OUT");
   if (!checkOutputFormat(argv[1])) return kUsageError;
   Bytes bytes;
-  ov_image* image = decodePath(argv[0], bytes);
+  ov_image* image = decodeImagePath(argv[0], bytes);
   if (image == nullptr) return kUsageError;
-  return finishWrite(upright(image, bytes), argv[1]);
+  std::string error;
+  image = upright(image, bytes, error);
+  return finishWrite(image, argv[1], error);
 }
 
 int runThumbnail(int argc, char** argv) {
-  constexpr const char* kHelp = "orvel thumbnail IN OUT --fit WxH [--quality N]";
-  std::vector<const char*> paths;
-  int64_t fitW = 0, fitH = 0, quality = kDefaultQuality;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--fit" && i + 1 < argc) {
-      if (!parseSize(argv[++i], fitW, fitH)) return usage(kHelp);
-    } else if (arg == "--quality" && i + 1 < argc) {
-      if (!parseCount(argv[++i], 100, quality)) return usage(kHelp);
-    } else {
-      paths.push_back(argv[i]);
-    }
+  ThumbnailOptions options;
+  if (!parseThumbnailOptions(argc, argv, options)) {
+    std::fputs(kThumbnailUsage, stderr);
+    return kUsageError;
   }
-  if (paths.size() != 2 || fitW == 0) return usage(kHelp);
-  if (!checkOutputFormat(paths[1])) return kUsageError;
-  Bytes bytes;
-  ov_image* image = decodePath(paths[0], bytes);
-  if (image == nullptr) return kUsageError;
-  image = upright(image, bytes);
-  if (image == nullptr) return kUsageError;
-  const int64_t sourceW = ov_image_width(image), sourceH = ov_image_height(image);
-  // A thumbnail never enlarges: an image already inside the box keeps its size.
-  if (sourceW > fitW || sourceH > fitH) {
-    int64_t width = 0, height = 0;
-    fitInside(fitW, fitH, sourceW, sourceH, width, height);
-    image = transform(image, "resize", [&](ov_image* in, ov_image** out) {
-      return ov_image_resize(in, static_cast<int32_t>(width), static_cast<int32_t>(height), 2, out);
-    });
-  }
-  return finishWrite(image, paths[1], static_cast<int>(quality));
+  if (options.outDir.empty()) return thumbnailOne(options);
+  if (!prepareOutDir(options.outDir, options.batch, "thumbnail")) return kUsageError;
+  BatchCallbacks callbacks;
+  callbacks.work = [&](const BatchItem& item) { return thumbnailItem(options, item); };
+  callbacks.emit = [](const BatchItem&, const BatchOutcome& outcome) {
+    if (!outcome.error.empty()) std::fprintf(stderr, "orvel: %s\n", outcome.error.c_str());
+  };
+  const BatchSummary summary = runBatch(options.batch, callbacks);
+  printSummary("thumbnail", summary);
+  return summary.errors == 0 ? 0 : kUsageError;
 }
 
 }  // namespace orvel_cli

@@ -103,20 +103,6 @@ BatchOutcome stripItem(const StripOptions& options, const BatchItem& item) {
   return outcome;
 }
 
-// The output directory, made if needed and left out of the walk when it lies inside the input.
-bool prepareOutDir(StripOptions& options) {
-  std::string error;
-  struct stat info {};
-  if (!makeDirectories(options.outDir, error) || stat(options.outDir.c_str(), &info) != 0) {
-    std::fprintf(stderr, "orvel strip: cannot make the output directory %s\n", error.c_str());
-    return false;
-  }
-  options.batch.excludeSet = true;
-  options.batch.excludeDevice = info.st_dev;
-  options.batch.excludeInode = info.st_ino;
-  return true;
-}
-
 }  // namespace
 
 int runStrip(int argc, char** argv) {
@@ -129,7 +115,8 @@ int runStrip(int argc, char** argv) {
     if (!options.output.empty()) return stripOne(input, options.output);
     if (options.inPlace) return stripOne(input, input);
   }
-  if (!options.outDir.empty() && !prepareOutDir(options)) return kUsageError;
+  if (!options.outDir.empty() && !prepareOutDir(options.outDir, options.batch, "strip"))
+    return kUsageError;
   BatchCallbacks callbacks;
   callbacks.work = [&](const BatchItem& item) { return stripItem(options, item); };
   callbacks.emit = [](const BatchItem& item, const BatchOutcome& outcome) {

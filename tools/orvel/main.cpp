@@ -50,6 +50,10 @@ constexpr const char* kUsage =
     "  orient IN OUT  turn the image upright by its EXIF orientation\n"
     "  thumbnail IN OUT --fit WxH [--quality 85]\n"
     "                 orient upright, shrink to fit the box (box filter), encode OUT\n"
+    "  thumbnail [-r] [-j N] [-@ LIST|-] IN... --out OUTDIR --fit WxH [--quality 85]\n"
+    "      [--format jpg]\n"
+    "                 the same over many files, mirroring the tree under OUTDIR (each\n"
+    "                 file's extension becomes the format's: .jpg unless --format)\n"
     "  version        print the library version and ABI numbers\n"
     "  help, --help   print this text\n";
 

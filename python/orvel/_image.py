@@ -19,6 +19,32 @@ _SPACES = ["srgb", "srgb-linear", "p3", "p3-linear", "rec2020", "rec2020-linear"
            "cam16-ucs", "hct"]
 _TGA_HINT = 8
 
+# Resampling filters by name (Pillow's names where they agree).
+_FILTERS = {"nearest": 0, "bilinear": 1, "box": 2}
+# Turns counter-clockwise in degrees (as Pillow's rotate) and mirrors, as ov_image_rotate takes.
+_TURNS = {90: 2, 180: 1, 270: 0}
+_FLIPS = {"horizontal": 3, "vertical": 4}
+
+
+def _orientation_of(data):
+    """The EXIF orientation (1..8) stored in an image file's bytes; 1 when there is none."""
+    meta = ctypes.c_void_p()
+    if lib.ov_exif_read_buffer(data, len(data), ctypes.byref(meta)) != 0:
+        return 1
+    try:
+        orientation = lib.ov_exif_get_orientation(meta)
+    finally:
+        lib.ov_exif_meta_free(meta)
+    return orientation if 1 <= orientation <= 8 else 1
+
+
+def _fit_inside(box, size):
+    """The largest size with the aspect ratio of size inside box (each side at least 1)."""
+    (box_w, box_h), (width, height) = box, size
+    if width * box_h >= height * box_w:
+        return box_w, min(box_h, max(1, round(height * box_w / width)))
+    return min(box_w, max(1, round(width * box_h / height))), box_h
+
 
 class _Handle:
     """Owns one image handle; freed when the last holder (the Image, or a numpy array over its
@@ -38,8 +64,11 @@ class _Handle:
 class Image:
     """A decoded image: 8-bit samples, interleaved, rows top to bottom."""
 
-    def __init__(self, handle):
+    def __init__(self, handle, orientation=1):
         self._h = _Handle(handle)
+        # How the stored pixels are to be turned for display (EXIF orientation 1..8); the
+        # transforms keep it, orient() applies it.
+        self.orientation = orientation
 
     # ---- making images
     @classmethod
@@ -58,7 +87,7 @@ class Image:
         handle = ctypes.c_void_p()
         image_check(lib.ov_image_decode_buffer(data, len(data), hint, ctypes.byref(handle)),
                     "decode")
-        return cls(handle.value)
+        return cls(handle.value, _orientation_of(data))
 
     @classmethod
     def frombuffer(cls, mode, size, data):
@@ -138,6 +167,59 @@ class Image:
         from PIL import Image as PillowImage
         return PillowImage.frombytes(self.mode, self.size, self.tobytes())
 
+    # ---- transforms: each gives a new image and leaves this one as it is
+    def _derive(self, context, call, *args):
+        out = ctypes.c_void_p()
+        image_check(call(self._live(), *args, ctypes.byref(out)), context)
+        return Image(out.value, self.orientation)
+
+    def resize(self, size, filter=None):
+        """A (width, height) copy resampled with "box" (area average, the default when
+        shrinking), "bilinear" (the default when enlarging) or "nearest"."""
+        width, height = size
+        if filter is None:
+            filter = "box" if width <= self.width and height <= self.height else "bilinear"
+        if filter not in _FILTERS:
+            raise ValueError(f"resize: unknown filter {filter!r} (nearest, bilinear, box)")
+        return self._derive("resize", lib.ov_image_resize, width, height, _FILTERS[filter])
+
+    def rotate(self, angle):
+        """The image turned counter-clockwise by a multiple of 90 degrees (as Pillow's)."""
+        if angle % 90:
+            raise ValueError(f"rotate: {angle} is not a multiple of 90 degrees")
+        turn = angle % 360
+        return self.copy() if turn == 0 else self._derive("rotate", lib.ov_image_rotate,
+                                                          _TURNS[turn])
+
+    def flip(self, direction="horizontal"):
+        """The image mirrored left-right ("horizontal") or top-bottom ("vertical")."""
+        if direction not in _FLIPS:
+            raise ValueError(f"flip: unknown direction {direction!r}")
+        return self._derive("flip", lib.ov_image_rotate, _FLIPS[direction])
+
+    def crop(self, box):
+        """The pixels of box = (left, upper, right, lower), right and lower excluded (as
+        Pillow's)."""
+        left, upper, right, lower = box
+        return self._derive("crop", lib.ov_image_crop, left, upper, right - left, lower - upper)
+
+    def copy(self):
+        return self._derive("copy", lib.ov_image_apply_orientation, 1)
+
+    def orient(self):
+        """The image upright: turned by the EXIF orientation of the file it came from."""
+        upright = self._derive("orient", lib.ov_image_apply_orientation, self.orientation)
+        upright.orientation = 1
+        return upright
+
+    def thumbnail(self, size):
+        """The upright image shrunk to fit inside size = (width, height) with its aspect ratio
+        (box filter); never enlarged. Unlike Pillow's, a new image: this one is unchanged."""
+        upright = self.orient()
+        if upright.width <= size[0] and upright.height <= size[1]:
+            return upright
+        return upright.resize(_fit_inside(size, upright.size), "box")
+
     # ---- writing
     def encode(self, format="png", quality=90):
         code = _FORMATS.get(str(format).lower().lstrip("."))
@@ -149,7 +231,8 @@ class Image:
         return take_buffer(out, length, lib.ov_image_buffer_free)
 
     def save(self, path, format=None, quality=90):
-        """Writes the image in the format named, or the one the file's extension names."""
+        """Writes the image in the format named, or the one the file's extension names;
+        quality (1..100) is JPEG's."""
         if format is None:
             format = os.path.splitext(os.fspath(path))[1].lstrip(".")
         data = self.encode(format, quality)

@@ -1,9 +1,10 @@
-"""Photo libraries on a Dask cluster: one row of metadata per file.
+"""Photo libraries on a Dask cluster: one row of metadata per file, and thumbnails.
 
 Everything here runs unchanged on a distributed cluster: create a Client first, e.g.
     from dask.distributed import Client; Client("tcp://scheduler:8786")
 """
 import json
+import os
 
 from ._lib import OrvelError
 from ._metadata import read_metadata as _read_one
@@ -55,3 +56,37 @@ def read_metadata(paths, npartitions=None):
     chunks = [paths[i:i + size] for i in range(0, len(paths), size)] if paths else [[]]
     empty = pd.DataFrame({name: pd.Series(dtype=kind) for name, kind in COLUMNS.items()})
     return dd.from_map(_frame, chunks, meta=empty)
+
+
+def thumbnail_result(path, root, out_dir, fit, quality=85, format="jpg"):
+    """Writes one file's thumbnail under out_dir at its path below root, with the format's
+    extension; a dict of path, output, status ("ok" or "error"), error, width and height."""
+    from ._image import Image
+    relative = os.path.relpath(str(path), root)
+    output = os.path.join(str(out_dir), os.path.splitext(relative)[0] + "." + format)
+    result = {"path": str(path), "output": None, "status": "ok", "error": None,
+              "width": None, "height": None}
+    try:
+        with Image.open(path) as image, image.thumbnail(fit) as small:
+            os.makedirs(os.path.dirname(output), exist_ok=True)
+            small.save(output, format=format, quality=quality)
+            result.update(output=output, width=small.width, height=small.height)
+    except (OSError, ValueError, OrvelError) as failure:
+        result.update(status="error", error=str(failure))
+    return result
+
+
+def thumbnails(paths, out_dir, fit, quality=85, format="jpg", root=None, npartitions=None):
+    """A dask bag of thumbnail_result dicts, one per path in order: each file oriented upright,
+    shrunk to fit inside fit = (width, height) and written under out_dir, mirroring the tree
+    below root (default: the directory the paths have in common)."""
+    import dask.bag as db
+    paths = [os.path.abspath(str(p)) for p in paths]
+    if root is None:
+        root = os.path.commonpath([os.path.dirname(p) for p in paths]) if paths else "."
+    if npartitions is None:
+        npartitions = max(1, (len(paths) + 99) // 100)
+    bag = db.from_sequence(paths, npartitions=max(1, min(npartitions, len(paths) or 1)))
+    return bag.map(thumbnail_result, root=os.path.abspath(root),
+                   out_dir=os.path.abspath(str(out_dir)), fit=tuple(fit), quality=quality,
+                   format=format)

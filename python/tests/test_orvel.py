@@ -108,6 +108,46 @@ def test_images_round_trip_through_files_numpy_and_pillow(tmp_path):
     assert caught.value.status in (2, 4) and caught.value.message
 
 
+def test_transforms_agree_with_pillow_and_follow_the_stored_orientation(tmp_path):
+    from PIL import ImageOps
+    pixels = np.random.default_rng(3).integers(0, 256, (10, 16, 3), dtype=np.uint8)
+    image, peer = orvel.Image.from_array(pixels), PillowImage.fromarray(pixels)
+    same = lambda ours, theirs: np.array_equal(np.asarray(ours), np.asarray(theirs))
+    for angle in (0, 90, 180, 270, -90):
+        assert same(image.rotate(angle), peer.rotate(angle, expand=True)), angle
+    assert same(image.flip("horizontal"), ImageOps.mirror(peer))
+    assert same(image.flip("vertical"), ImageOps.flip(peer))
+    assert same(image.crop((3, 2, 11, 9)), peer.crop((3, 2, 11, 9)))
+    assert same(image.resize((32, 20), "nearest"), peer.resize((32, 20), PillowImage.NEAREST))
+    halved = np.asarray(image.resize((8, 5))).astype(int)  # box: the mean of each 2x2 square
+    assert np.abs(halved - pixels.reshape(5, 2, 8, 2, 3).mean(axis=(1, 3))).max() <= 0.5
+    for bad in (lambda: image.rotate(45), lambda: image.resize((4, 4), "lanczos"),
+                lambda: image.crop((0, 0, 17, 4)), lambda: image.resize((0, 3))):
+        with pytest.raises((ValueError, orvel.OrvelError)):
+            bad()
+    for orientation in range(1, 9):
+        exif = PillowImage.Exif()
+        exif[0x0112] = orientation
+        peer.save(tmp_path / "o.png", exif=exif)
+        with orvel.Image.open(tmp_path / "o.png") as stored:
+            assert stored.orientation == orientation
+            upright = ImageOps.exif_transpose(PillowImage.open(tmp_path / "o.png"))
+            assert same(stored.orient(), upright), orientation
+            small = stored.thumbnail((8, 8))
+            assert small.size == ((8, 5) if orientation < 5 else (5, 8)), orientation
+            assert stored.thumbnail((100, 100)).size == upright.size  # never enlarged
+    assert orvel.Image.from_array(pixels).orient().orientation == 1
+    photo = orvel.Image.open(PHOTO)
+    sizes = []
+    for quality in (95, 30):
+        photo.save(tmp_path / f"q{quality}.jpg", quality=quality)
+        sizes.append(os.path.getsize(tmp_path / f"q{quality}.jpg"))
+        with PillowImage.open(tmp_path / f"q{quality}.jpg") as back:
+            error = np.abs(np.asarray(back).astype(int) - np.asarray(photo)).mean()
+            assert back.format == "JPEG" and error < (3 if quality == 95 else 10), error
+    assert sizes[0] > sizes[1]
+
+
 def test_palette_names_spaces_and_algorithms():
     halves = np.zeros((8, 8, 3), dtype=np.uint8)
     halves[:, :4, 0] = 255
@@ -167,6 +207,14 @@ def test_dask_frame_on_a_local_cluster_of_two_processes(tmp_path):
         assert frame.npartitions == 3 and list(frame.columns) == list(orvel.dask.COLUMNS)
         rows = frame.compute()
         assert len(client.scheduler_info()["workers"]) == 2
+        results = orvel.dask.thumbnails(paths, tmp_path / "small", fit=(40, 40),
+                                        npartitions=3).compute()
+    assert [r["path"] for r in results] == [str(p) for p in paths]
+    assert [r["status"] for r in results] == ["ok"] * 6 + ["error", "error"]
+    assert results[0]["output"] == str(tmp_path / "small" / "p0.jpg")
+    with PillowImage.open(results[0]["output"]) as small:
+        assert small.format == "JPEG" and small.size == (40, 30) == (results[0]["width"],
+                                                                     results[0]["height"])
     assert list(rows["path"]) == [str(p) for p in paths]
     assert list(rows["status"]) == ["ok"] * 6 + ["error", "ok"]
     assert "No such file" in rows.iloc[6]["error"]

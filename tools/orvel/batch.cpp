@@ -319,6 +319,7 @@ BatchSummary runBatch(const BatchOptions& options, const BatchCallbacks& callbac
       got = pipeline.next(item, outcome, finished, kProgressInterval);
     }
     if (got) {
+      if (callbacks.settle) callbacks.settle(item, outcome);
       ++summary.files;
       if (!outcome.error.empty()) ++summary.errors;
       if (!outcome.error.empty() || progress.sharesTerminal()) progress.clear();

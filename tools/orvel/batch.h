@@ -25,6 +25,7 @@ struct BatchItem {
 struct BatchOutcome {
   std::string output;
   std::string error;  // empty on success
+  std::string staged;  // a file the work wrote aside, for settle to put in place
 };
 
 struct BatchOptions {
@@ -49,6 +50,10 @@ struct BatchCallbacks {
   std::function<BatchOutcome(const BatchItem&)> work;
   // Runs on the calling thread, once per file, in input order.
   std::function<void(const BatchItem&, const BatchOutcome&)> emit;
+  // Optional; runs on the calling thread in input order before the file is counted and
+  // emitted, and may turn its outcome into a failure (checks over the whole run, such as two
+  // files that would be written to one place).
+  std::function<void(const BatchItem&, BatchOutcome&)> settle;
 };
 
 struct BatchSummary {

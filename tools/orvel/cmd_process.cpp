@@ -1,10 +1,16 @@
 // orvel resize, rotate, crop, orient and thumbnail: decode IN, transform it, encode OUT in the
-// format its extension names.
+// format its extension names; thumbnail also over many files, mirroring them under OUTDIR.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -174,6 +180,31 @@ std::string thumbnailTarget(const ThumbnailOptions& options, const BatchItem& it
   return mirroredPath(options.outDir, relative, error);
 }
 
+constexpr std::string_view kPartSuffix = ".orvel-part-";
+
+// Writes bytes to a new file beside target (its name: target, kPartSuffix, a number); the
+// file's name, or empty with why in error.
+std::string writeBeside(const std::string& target, const uint8_t* data, int64_t length,
+                        std::string& error) {
+  static std::atomic<unsigned long> serial{0};
+  const std::string part = target + std::string(kPartSuffix) + std::to_string(getpid()) + "-" +
+                           std::to_string(serial++);
+  const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  bool written = fd >= 0;
+  for (int64_t at = 0; written && at < length;) {
+    const ssize_t wrote = write(fd, data + at, static_cast<std::size_t>(length - at));
+    written = wrote > 0 || (wrote < 0 && errno == EINTR);
+    at += std::max<ssize_t>(wrote, 0);
+  }
+  if (fd >= 0) written = close(fd) == 0 && written;
+  if (written) return part;
+  error = "cannot write '" + target + "': " + std::strerror(errno);
+  if (fd >= 0) unlink(part.c_str());
+  return "";
+}
+
+// Decodes, shrinks and encodes one file of a run into a file beside its target, which
+// settleThumbnail then puts in place, so that the output tree never holds a partial file.
 BatchOutcome thumbnailItem(const ThumbnailOptions& options, const BatchItem& item) {
   BatchOutcome outcome;
   outcome.error = unreadableReason(item.path.c_str());
@@ -186,12 +217,38 @@ BatchOutcome thumbnailItem(const ThumbnailOptions& options, const BatchItem& ite
   if (image == nullptr) return outcome;
   image = thumbnailOf(image, bytes, options.fitW, options.fitH, outcome.error);
   const std::string target = image == nullptr ? "" : thumbnailTarget(options, item, outcome.error);
+  uint8_t* encoded = nullptr;
+  int64_t length = 0;
   if (!target.empty()) {
     const int32_t format = encodeFormatNamed(options.format.empty() ? "jpg" : options.format);
-    encodeImageFile(image, target, format, static_cast<int>(options.quality), outcome.error);
+    const ov_status status =
+        ov_image_encode(image, format, static_cast<int>(options.quality), &encoded, &length);
+    if (status == OV_IMAGE_OK) {
+      outcome.staged = writeBeside(target, encoded, length, outcome.error);
+    } else {
+      outcome.error = "cannot encode '" + item.path + "': " + ov_image_strerror(status);
+    }
   }
+  ov_image_buffer_free(encoded);
   ov_image_free(image);
   return outcome;
+}
+
+// Puts a written thumbnail in place, in input order. Two sources can name one target (IMG_1.JPG
+// and IMG_1.HEIC both give IMG_1.jpg): the first keeps it, the later ones fail instead of
+// silently replacing it.
+void settleThumbnail(std::map<std::string, std::string>& written, const BatchItem& item,
+                     BatchOutcome& outcome) {
+  if (outcome.staged.empty()) return;
+  const std::string target = outcome.staged.substr(0, outcome.staged.rfind(kPartSuffix));
+  const auto [first, fresh] = written.emplace(target, item.path);
+  if (!fresh) {
+    outcome.error = "cannot write '" + target + "' for '" + item.path + "': '" + first->second +
+                    "' was written there";
+  } else if (std::rename(outcome.staged.c_str(), target.c_str()) != 0) {
+    outcome.error = "cannot write '" + target + "': " + std::strerror(errno);
+  }
+  if (!outcome.error.empty()) unlink(outcome.staged.c_str());
 }
 
 int thumbnailOne(const ThumbnailOptions& options) {
@@ -337,6 +394,10 @@ int runThumbnail(int argc, char** argv) {
   if (!prepareOutDir(options.outDir, options.batch, "thumbnail")) return kUsageError;
   BatchCallbacks callbacks;
   callbacks.work = [&](const BatchItem& item) { return thumbnailItem(options, item); };
+  std::map<std::string, std::string> written;  // target: the source that made it
+  callbacks.settle = [&](const BatchItem& item, BatchOutcome& outcome) {
+    settleThumbnail(written, item, outcome);
+  };
   callbacks.emit = [](const BatchItem&, const BatchOutcome& outcome) {
     if (!outcome.error.empty()) std::fprintf(stderr, "orvel: %s\n", outcome.error.c_str());
   };

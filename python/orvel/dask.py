@@ -58,35 +58,53 @@ def read_metadata(paths, npartitions=None):
     return dd.from_map(_frame, chunks, meta=empty)
 
 
-def thumbnail_result(path, root, out_dir, fit, quality=85, format="jpg"):
-    """Writes one file's thumbnail under out_dir at its path below root, with the format's
-    extension; a dict of path, output, status ("ok" or "error"), error, width and height."""
+def thumbnail_result(job, fit, quality=85, format="jpg"):
+    """Writes the thumbnail of job = (path, output, error): the file oriented upright and
+    shrunk to fit inside fit = (width, height), put in place whole (written beside it first).
+    A dict of path, output, status ("ok" or "error"), error, width and height."""
     from ._image import Image
-    relative = os.path.relpath(str(path), root)
-    output = os.path.join(str(out_dir), os.path.splitext(relative)[0] + "." + format)
-    result = {"path": str(path), "output": None, "status": "ok", "error": None,
+    path, output, error = job
+    result = {"path": path, "output": None, "status": "error", "error": error,
               "width": None, "height": None}
+    if error is not None:
+        return result
+    part = f"{output}.orvel-part-{os.getpid()}"
     try:
         with Image.open(path) as image, image.thumbnail(fit) as small:
             os.makedirs(os.path.dirname(output), exist_ok=True)
-            small.save(output, format=format, quality=quality)
-            result.update(output=output, width=small.width, height=small.height)
+            small.save(part, format=format, quality=quality)
+            os.replace(part, output)
+            result.update(output=output, status="ok", width=small.width, height=small.height)
     except (OSError, ValueError, OrvelError) as failure:
-        result.update(status="error", error=str(failure))
+        result["error"] = str(failure)
+        if os.path.exists(part):
+            os.unlink(part)
     return result
 
 
+def _thumbnail_jobs(paths, out_dir, root, format):
+    """(path, output, error) per path: its place under out_dir below root with the format's
+    extension; a later path that names an earlier one's output (IMG_1.JPG and IMG_1.HEIC) is
+    refused instead of replacing it."""
+    jobs, taken = [], {}
+    for path in paths:
+        relative = os.path.relpath(path, root)
+        output = os.path.join(out_dir, os.path.splitext(relative)[0] + "." + format)
+        first = taken.setdefault(output, path)
+        error = None if first == path else f"{output!r} is the thumbnail of {first!r}"
+        jobs.append((path, output, error))
+    return jobs
+
+
 def thumbnails(paths, out_dir, fit, quality=85, format="jpg", root=None, npartitions=None):
-    """A dask bag of thumbnail_result dicts, one per path in order: each file oriented upright,
-    shrunk to fit inside fit = (width, height) and written under out_dir, mirroring the tree
-    below root (default: the directory the paths have in common)."""
+    """A dask bag of thumbnail_result dicts, one per path in order, the thumbnails written
+    under out_dir mirroring the tree below root (default: the directory the paths share)."""
     import dask.bag as db
     paths = [os.path.abspath(str(p)) for p in paths]
     if root is None:
         root = os.path.commonpath([os.path.dirname(p) for p in paths]) if paths else "."
+    jobs = _thumbnail_jobs(paths, os.path.abspath(str(out_dir)), os.path.abspath(root), format)
     if npartitions is None:
-        npartitions = max(1, (len(paths) + 99) // 100)
-    bag = db.from_sequence(paths, npartitions=max(1, min(npartitions, len(paths) or 1)))
-    return bag.map(thumbnail_result, root=os.path.abspath(root),
-                   out_dir=os.path.abspath(str(out_dir)), fit=tuple(fit), quality=quality,
-                   format=format)
+        npartitions = max(1, (len(jobs) + 99) // 100)
+    bag = db.from_sequence(jobs, npartitions=max(1, min(npartitions, len(jobs) or 1)))
+    return bag.map(thumbnail_result, fit=tuple(fit), quality=quality, format=format)

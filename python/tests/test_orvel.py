@@ -201,16 +201,19 @@ def test_dask_frame_on_a_local_cluster_of_two_processes(tmp_path):
         e.gps = (10.5, -20.25, 3.0)
     (tmp_path / "note.txt").write_text("no metadata")
     paths += [tmp_path / "missing.jpg", tmp_path / "note.txt"]
+    shutil.copy(PHOTO, tmp_path / "p1.jpeg")  # its thumbnail would replace p1.jpg's
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster) as client:
         frame = orvel.dask.read_metadata(paths, npartitions=3)
         assert frame.npartitions == 3 and list(frame.columns) == list(orvel.dask.COLUMNS)
         rows = frame.compute()
         assert len(client.scheduler_info()["workers"]) == 2
-        results = orvel.dask.thumbnails(paths, tmp_path / "small", fit=(40, 40),
-                                        npartitions=3).compute()
-    assert [r["path"] for r in results] == [str(p) for p in paths]
-    assert [r["status"] for r in results] == ["ok"] * 6 + ["error", "error"]
+        results = orvel.dask.thumbnails(paths + [tmp_path / "p1.jpeg"], tmp_path / "small",
+                                        fit=(40, 40), npartitions=3).compute()
+    assert [r["path"] for r in results] == [str(p) for p in paths + [tmp_path / "p1.jpeg"]]
+    assert [r["status"] for r in results] == ["ok"] * 6 + ["error"] * 3
+    assert "p1.jpg" in results[8]["error"] and results[8]["output"] is None
+    assert sorted(os.listdir(tmp_path / "small")) == [f"p{i}.jpg" for i in range(6)]
     assert results[0]["output"] == str(tmp_path / "small" / "p0.jpg")
     with PillowImage.open(results[0]["output"]) as small:
         assert small.format == "JPEG" and small.size == (40, 30) == (results[0]["width"],

@@ -133,13 +133,15 @@ PY
     rm "$work/tree/broken.jpg" "$work/tree/a/pipe"
     "$orvel" rotate "$photo" "$work/tree/b/wide.png" --cw90 || fail "rotate"
     cp "$work/tree/b/wide.png" "$work/tree/b/p3.png"  # would land on p3.jpg's thumbnail
+    cp "$work/tree/b/wide.png" "$work/tree/b/.hidden"
     run thumbnail -r -j 2 "$work/tree" --out "$work/tree/small" --fit 40x30; expect_status 2
-    grep -q "orvel thumbnail: 34 files, 2 errors" "$work/err" || fail "summary: $(cat "$work/err")"
+    grep -q "orvel thumbnail: 35 files, 2 errors" "$work/err" || fail "summary: $(cat "$work/err")"
     grep -q "cannot decode '.*notes.txt'" "$work/err" || fail "no message: $(cat "$work/err")"
     grep -q "small/b/p3.jpg' for '.*b/p3.png': '.*b/p3.jpg' was written there" "$work/err" ||
       fail "no collision message: $(cat "$work/err")"
     (cd "$work/tree/small" && find . -type f | LC_ALL=C sort) >"$work/made"
-    [ "$(wc -l <"$work/made")" -eq 32 ] && grep -qx ./b/deep/p4.jpg "$work/made" &&
+    [ "$(wc -l <"$work/made")" -eq 33 ] && grep -qx ./b/deep/p4.jpg "$work/made" &&
+      grep -qx ./b/.hidden.jpg "$work/made" &&
       grep -qx ./b/wide.jpg "$work/made" && grep -qx ./a/link.jpg "$work/made" ||
       fail "tree not mirrored: $(cat "$work/made")"
     "$orvel" thumbnail "$work/tree/b/wide.png" "$work/one.jpg" --fit 40x30 || fail "thumbnail one"

@@ -173,9 +173,10 @@ bool parseThumbnailOptions(int argc, char** argv, ThumbnailOptions& options) {
 std::string thumbnailTarget(const ThumbnailOptions& options, const BatchItem& item,
                             std::string& error) {
   std::string relative = item.relative;
-  const std::size_t dot = relative.find_last_of('.'), slash = relative.find_last_of('/');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash) && dot > 0)
-    relative.resize(dot);
+  // The base name's extension goes; a leading dot (".hidden") is part of the name.
+  const std::size_t dot = relative.find_last_of('.');
+  const std::size_t nameStart = relative.find_last_of('/') + 1;  // 0 when there is no slash
+  if (dot != std::string::npos && dot > nameStart) relative.resize(dot);
   relative += "." + (options.format.empty() ? std::string("jpg") : options.format);
   return mirroredPath(options.outDir, relative, error);
 }

@@ -23,9 +23,6 @@ namespace {
 
 using Fill = std::function<void(TiffBuilder&, int)>;
 
-const Bytes kCanonUuid = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
-                          0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
-
 void fillIfd0(TiffBuilder& t, int d) {
   t.ascii(d, 0x010F, "Canon");
   t.ascii(d, 0x0110, "Canon EOS R5");
@@ -112,19 +109,7 @@ Cr3Parts standardParts(bool bigEndian) {
 }
 
 Bytes cr3Of(const Cr3Parts& parts) {
-  Bytes uuid = parts.uuidBox;
-  if (uuid.empty()) {
-    Bytes payload = kCanonUuid;
-    for (int i = 0; i < 4; ++i) {
-      appendBytes(payload, box("CMT" + std::to_string(i + 1), parts.cmt[i]));
-    }
-    uuid = box("uuid", payload);
-  }
-  Bytes ftyp = bytesOf("crx ");
-  appendBE32(ftyp, 1);
-  appendBytes(ftyp, bytesOf("crx isom"));
-  return concat({box("ftyp", ftyp), box("moov", concat({uuid, track(tkhd(0, 6000, 4000))})),
-                 box("mdat", Bytes(64, 0x5A))});
+  return canonRawFile({parts.cmt[0], parts.cmt[1], parts.cmt[2], parts.cmt[3]}, parts.uuidBox);
 }
 
 std::vector<std::pair<std::string, std::string>> tagsWithout(const Metadata& meta,
@@ -213,7 +198,7 @@ TEST(CanonRaw, HostileBlocksStayInsideTheirBox) {
        {{"Make", "*"}, {"GPSLatitude", "*"}}},
       {"GPS block size overflowing the uuid box",
        [](Cr3Parts& p) {
-         Bytes payload = kCanonUuid;
+         Bytes payload = kCanonRawUuid;
          for (int i = 0; i < 3; ++i) appendBytes(payload, box("CMT" + std::to_string(i + 1), p.cmt[i]));
          Bytes gps = box("CMT4", p.cmt[3]);
          gps[0] = gps[1] = gps[2] = gps[3] = 0xFF;
@@ -223,7 +208,7 @@ TEST(CanonRaw, HostileBlocksStayInsideTheirBox) {
        {{"Make", "*"}, {"ExposureTime", "*"}, {"GPSLatitude", "<absent>"}}},
       {"uuid box with a 64-bit size beyond the file",
        [](Cr3Parts& p) {
-         Bytes payload = kCanonUuid;
+         Bytes payload = kCanonRawUuid;
          appendBytes(payload, box("CMT1", p.cmt[0]));
          p.uuidBox = largeBox("uuid", payload);
          p.uuidBox[8] = 0x7F;

@@ -249,9 +249,7 @@ bool readCanonBlocks(Metadata& meta, ByteView data, int64_t start, int64_t end) 
   container::BoxWalk walk(data, payload->first, payload->second, container::BoxWalkRules{false});
   while (const auto box = walk.next()) {
     const std::string type = box->type.str();
-    if (type.size() != 4 || type.compare(0, 3, "CMT") != 0 || type[3] < '1' || type[3] > '4') {
-      continue;
-    }
+    if (type.compare(0, 3, "CMT") != 0 || type[3] < '1' || type[3] > '4') continue;
     CanonBlock& slot = blocks[type[3] - '1'];
     if (slot.tiff.empty()) slot = canonBlock(data, *box);
   }
@@ -282,8 +280,10 @@ bool readCanonRawInBuffer(Metadata& meta, ByteView data) {
   const auto length = static_cast<int64_t>(data.size());
   container::BoxWalk walk(data, 0, length, kTopLevelMovie);
   while (const auto box = walk.next()) {
+    // A "moov" cut short is read as far as it goes (its declared end may lie past 2^63).
     if (box->type == "moov") {
-      return readCanonBlocks(meta, data, box->payload(), std::min(box->end(), length));
+      return readCanonBlocks(meta, data, box->payload(),
+                             box->start + std::min(box->size, length - box->start));
     }
   }
   return false;

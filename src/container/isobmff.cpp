@@ -183,6 +183,25 @@ bool hasIsobmffSignature(ByteView data) noexcept {
   return data.size() >= 8 && (base::hasBytesAt(data, 4, "moov") || base::hasBytesAt(data, 4, "ftyp"));
 }
 
+bool isCanonRaw(ByteView data) noexcept {
+  return isIsobmff(data) && base::hasBytesAt(data, 8, "crx ");
+}
+
+std::optional<std::pair<int64_t, int64_t>> uuidBoxPayload(ByteView data, int64_t start,
+                                                          int64_t end, ByteView uuid) {
+  constexpr int64_t kUuidLength = 16;
+  if (uuid.size() != kUuidLength) return std::nullopt;
+  end = std::min(end, static_cast<int64_t>(data.size()));
+  BoxWalk walk(data, start, end, BoxWalkRules{false, false});
+  while (const auto box = walk.next()) {
+    if (!(box->type == "uuid") || box->size - box->headerLength < kUuidLength) continue;
+    base::demand(data, box->payload(), kUuidLength);
+    if (!std::equal(uuid.begin(), uuid.end(), data.begin() + box->payload())) continue;
+    return std::pair{box->payload() + kUuidLength, std::min(box->end(), end)};
+  }
+  return std::nullopt;
+}
+
 std::optional<Box> BoxWalk::next() noexcept {
   if (ended_ || position_ < 0 || position_ >= end_) return std::nullopt;
   const int64_t room = end_ - position_;

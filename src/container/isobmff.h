@@ -22,6 +22,9 @@ bool isIsobmff(ByteView data) noexcept;
 // QuickTime/MP4 movie.
 bool hasIsobmffSignature(ByteView data) noexcept;
 
+// An ISO file whose "ftyp" names "crx " as its major brand: a Canon CR3 raw file.
+bool isCanonRaw(ByteView data) noexcept;
+
 // A box type: four bytes, compared with text.
 struct FourCC {
   char bytes[4] = {};
@@ -84,6 +87,11 @@ class FileBoxWalk {
   int64_t position_ = 0;
   bool ended_ = false;
 };
+
+// The payload (past the 16-byte UUID) of the first "uuid" box among the boxes in [start, end)
+// whose UUID is the given one; the range is clamped to the data.
+std::optional<std::pair<int64_t, int64_t>> uuidBoxPayload(ByteView data, int64_t start,
+                                                          int64_t end, ByteView uuid);
 
 // The payload range of the first top-level "meta" box, after its version and flags.
 std::optional<std::pair<int64_t, int64_t>> topLevelMeta(ByteView file);

@@ -246,4 +246,23 @@ Bytes metaBox(const Bytes& children, bool quickTimeStyle) {
   return quickTimeStyle ? box("meta", all) : fullBox("meta", 0, 0, all);
 }
 
+const Bytes kCanonRawUuid = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
+                             0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
+
+Bytes canonRawFile(const std::vector<Bytes>& blocks, const Bytes& uuidBox) {
+  Bytes uuid = uuidBox;
+  if (uuid.empty()) {
+    Bytes payload = kCanonRawUuid;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      appendBytes(payload, box("CMT" + std::to_string(i + 1), blocks[i]));
+    }
+    uuid = box("uuid", payload);
+  }
+  Bytes ftyp = bytesOf("crx ");
+  appendBE32(ftyp, 1);
+  appendBytes(ftyp, bytesOf("crx isom"));
+  return concat({box("ftyp", ftyp), box("moov", concat({uuid, track(tkhd(0, 6000, 4000))})),
+                 box("mdat", Bytes(64, 0x5A))});
+}
+
 }  // namespace orvel::testing

@@ -76,4 +76,10 @@ Bytes keysBox(const std::vector<std::string>& keys);
 // "meta" as MP4 writes it (version and flags first) or as phones write it (no version).
 Bytes metaBox(const Bytes& children, bool quickTimeStyle = false);
 
+// Canon CR3: "ftyp" (major brand "crx "), "moov" holding the camera's "uuid" box and a track of
+// 6000x4000, then a short "mdat". The uuid box holds the given blocks as CMT1, CMT2, ... unless
+// a whole uuid box is given instead.
+extern const Bytes kCanonRawUuid;
+Bytes canonRawFile(const std::vector<Bytes>& blocks, const Bytes& uuidBox = {});
+
 }  // namespace orvel::testing

@@ -90,7 +90,11 @@ std::vector<uint8_t> writeExifIsobmff(ByteView file, ByteView tiff) {
 }
 
 std::vector<uint8_t> stripIsobmff(ByteView file) {
-  if (!container::isIsobmff(file) || !topLevelBoxesFit(file)) return {};
+  // A CR3 keeps its EXIF in TIFF blocks inside "moov", which no item table names: blanking
+  // items alone would report it stripped with its camera data still there.
+  if (!container::isIsobmff(file) || container::isCanonRaw(file) || !topLevelBoxesFit(file)) {
+    return {};
+  }
   const container::ItemMap items = container::parseItemRecords(file);
   if (items.empty()) return {};
   std::vector<uint8_t> out(file.begin(), file.end());

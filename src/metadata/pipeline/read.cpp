@@ -17,6 +17,7 @@
 #include "metadata/dates.h"
 #include "metadata/exif/ifd_walk.h"
 #include "metadata/iptc/iptc.h"
+#include "metadata/makernotes/makernotes.h"
 #include "metadata/pipeline/locate.h"
 #include "metadata/xmp/xmp.h"
 
@@ -26,6 +27,7 @@ namespace {
 using base::inBounds;
 using base::readUint32;
 using container::Ifd;
+using metadata::TagMap;
 using container::LongValue;
 using container::readIFD;
 using container::readLongTag;
@@ -207,9 +209,91 @@ void readMovieBoxInBuffer(Metadata& meta, ByteView data) {
   }
 }
 
+// ---- Canon CR3 raw files ----
+
+// The "uuid" box of a CR3's "moov" box that holds the camera's TIFF blocks.
+constexpr uint8_t kCanonMetadataUuid[16] = {0x85, 0xC0, 0xB6, 0x87, 0x82, 0x0F, 0x11, 0xE0,
+                                            0x81, 0x11, 0xF4, 0xCE, 0x46, 0x2B, 0x6A, 0x48};
+
+// One CMT box: a TIFF block of its own whose offsets count from its header. first is the
+// position of its first directory inside the block, or -1 when it has none.
+struct CanonBlock {
+  ByteView tiff;
+  bool bigEndian = false;
+  int64_t first = -1;
+};
+
+CanonBlock canonBlock(ByteView data, const container::Box& box) {
+  CanonBlock block;
+  const int64_t length = box.size - box.headerLength;
+  if (length < 8) return block;
+  base::demand(data, box.payload(), length);
+  block.tiff = data.subspan(static_cast<std::size_t>(box.payload()),
+                            static_cast<std::size_t>(length));
+  const uint8_t order = base::byteAt(block.tiff, 0);
+  if ((order != 'I' && order != 'M') || base::byteAt(block.tiff, 1) != order) return block;
+  block.bigEndian = order == 'M';
+  const int64_t first = readUint32(block.tiff, 4, block.bigEndian);
+  if (inBounds(block.tiff, first, 2)) block.first = first;
+  return block;
+}
+
+// The CMT blocks read as a JPEG's EXIF reads the same directories: CMT1 is IFD0, CMT2 the Exif
+// directory, CMT3 the maker note (its directory's offsets count from its own header), CMT4 the
+// GPS directory. Returns whether the "uuid" box was there.
+bool readCanonBlocks(Metadata& meta, ByteView data, int64_t start, int64_t end) {
+  const auto payload =
+      container::uuidBoxPayload(data, start, end, ByteView(kCanonMetadataUuid));
+  if (!payload) return false;
+  CanonBlock blocks[4];
+  container::BoxWalk walk(data, payload->first, payload->second, container::BoxWalkRules{false});
+  while (const auto box = walk.next()) {
+    const std::string type = box->type.str();
+    if (type.compare(0, 3, "CMT") != 0 || type[3] < '1' || type[3] > '4') continue;
+    CanonBlock& slot = blocks[type[3] - '1'];
+    if (slot.tiff.empty()) slot = canonBlock(data, *box);
+  }
+  auto directory = [](const CanonBlock& block) {
+    return block.first < 0 ? Ifd{} : readIFD(block.tiff, block.first, 0, block.bigEndian);
+  };
+  const Ifd ifd0 = directory(blocks[0]);
+  addIfdTags(meta, ifd0, blocks[0].tiff, 0);
+  if (!ifd0.tags.empty()) meta.isValid = true;
+  const Ifd exif = directory(blocks[1]);
+  addIfdTags(meta, exif, blocks[1].tiff, 0);
+  takeCaptureDate(meta, exif, true, Precedence::sets);
+  if (blocks[2].first >= 0) {
+    const std::string* make = meta.tags.find("Make");
+    const std::string* model = meta.tags.find("Model");
+    const TagMap notes = makernotes::parseMakerNote(make ? *make : "", model ? *model : "",
+                                                    blocks[2].tiff, blocks[2].first, 0,
+                                                    blocks[2].bigEndian);
+    for (const auto& [name, value] : notes) meta.tags.set(name, value);
+  }
+  addGpsTags(meta, directory(blocks[3]));
+  return true;
+}
+
+// The CMT blocks of a CR3 whose "moov" box lies in the buffer.
+bool readCanonRawInBuffer(Metadata& meta, ByteView data) {
+  if (!container::isCanonRaw(data)) return false;
+  const auto length = static_cast<int64_t>(data.size());
+  container::BoxWalk walk(data, 0, length, kTopLevelMovie);
+  while (const auto box = walk.next()) {
+    // A "moov" cut short is read as far as it goes (its declared end may lie past 2^63).
+    if (box->type == "moov") {
+      return readCanonBlocks(meta, data, box->payload(),
+                             box->start + std::min(box->size, length - box->start));
+    }
+  }
+  return false;
+}
+
 void readIsobmffMetadata(Metadata& meta, ByteView data) {
-  const int64_t tiff = isobmffTiffOffset(data);
-  if (tiff >= 1) parseTiffAt(meta, data, tiff);
+  if (!readCanonRawInBuffer(meta, data)) {
+    const int64_t tiff = isobmffTiffOffset(data);
+    if (tiff >= 1) parseTiffAt(meta, data, tiff);
+  }
   if (!meta.isValid) readMovieBoxInBuffer(meta, data);
 }
 
@@ -305,13 +389,19 @@ void applyCreation(Metadata& meta, std::string_view creation) {
 // ---- Reading a file beyond its prefix (movies and HEIF files larger than the prefix) ----
 
 // The first top-level "moov" box of the file, at most 5 MiB of its payload.
-void readMovieBoxInFile(Metadata& meta, const base::ReadOnlyFile& file) {
+// A CR3's CMT blocks are looked for there too.
+void readMovieBoxInFile(Metadata& meta, const base::ReadOnlyFile& file, bool canonRaw) {
   container::FileBoxWalk walk(file, kTopLevelMovie);
   while (const auto box = walk.next()) {
     if (!(box->type == "moov")) continue;
     const int64_t length = std::min(box->size - box->headerLength, kMoviePayloadLimit);
     auto payload = file.readAt(box->payload(), length);
-    if (payload && !payload->empty()) readMovieFacts(meta, *payload);
+    if (!payload || payload->empty()) return;
+    const ByteView bytes(*payload);
+    if (canonRaw && readCanonBlocks(meta, bytes, 0, static_cast<int64_t>(bytes.size()))) {
+      applyGpsSigns(meta);
+    }
+    if (!meta.isValid) readMovieFacts(meta, bytes);
     return;
   }
 }
@@ -339,7 +429,7 @@ void readBeyondPrefix(Metadata& meta, ByteView prefix, const base::ReadOnlyFile&
   if (prefixLength < 8 || prefixLength >= file.size() || !hasIsobmffSignature(prefix)) return;
   // Input/output failures here keep what the prefix gave.
   try {
-    if (!meta.isValid) readMovieBoxInFile(meta, file);
+    if (!meta.isValid) readMovieBoxInFile(meta, file, container::isCanonRaw(prefix));
     if (!meta.isValid && hasFtypSignature(prefix)) readExifItemInFile(meta, prefix, file);
   } catch (const std::exception&) {
   }

@@ -56,6 +56,7 @@ case "$case_name" in
     run convert "$work/in.ppm" "$work/q100.jpg" --quality 100; expect_status 0
     run convert "$work/in.ppm" "$work/q10.jpeg" --quality 10; expect_status 0
     [ "$(stat -c %s "$work/q10.jpeg")" -lt "$(stat -c %s "$work/q100.jpg")" ] || fail "quality ignored"
+    for q in 0 101 9x; do run convert "$work/in.ppm" "$work/bad.jpg" --quality "$q"; expect_status 2; done
     run info "$work/q10.jpeg"; expect_status 0
     grep -q "jpeg.*16x8.*3 channels" "$work/out" || fail "info: $(cat "$work/out")"
     run thumb "$work/q100.jpg" "$work/none.png"; expect_status 1

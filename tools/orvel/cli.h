@@ -44,6 +44,14 @@ ov_image* decodeImagePath(const char* path, std::vector<uint8_t>& bytes);
 bool encodeImageFile(ov_image* image, const std::string& path, int32_t format, int quality,
                      std::string& error);
 
+// A whole number in 1..limit, all of the text.
+bool parseCount(std::string_view text, int64_t limit, int64_t& out);
+
+// The arguments of a command that writes one image: IN OUT [--format F] [--quality N], N from
+// 1 to 100; false for anything else.
+bool parseWriteArgs(int argc, char** argv, std::vector<const char*>& paths,
+                    std::string& formatName, int& quality);
+
 // Encodes the image in the format `formatName` names (or, when empty, the extension of
 // `path`) and writes it there. 0, or kUsageError after a message naming `source`.
 int writeImage(ov_image* image, const char* source, const char* path, std::string formatName,

@@ -1,6 +1,7 @@
 // orvel info and orvel convert: decoding images into handles and encoding them again; reading
 // and writing whole files for the image commands.
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -221,21 +222,34 @@ int runInfo(int argc, char** argv) {
   return status;
 }
 
-int runConvert(int argc, char** argv) {
-  std::vector<const char*> paths;
-  std::string formatName;
-  int quality = 90;
+bool parseCount(std::string_view text, int64_t limit, int64_t& out) {
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, out);
+  return error == std::errc() && at == end && out >= 1 && out <= limit;
+}
+
+bool parseWriteArgs(int argc, char** argv, std::vector<const char*>& paths,
+                    std::string& formatName, int& quality) {
   for (int i = 0; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    int64_t value = 0;
     if (arg == "--format" && i + 1 < argc) {
       formatName = argv[++i];
     } else if (arg == "--quality" && i + 1 < argc) {
-      quality = std::atoi(argv[++i]);
+      if (!parseCount(argv[++i], 100, value)) return false;
+      quality = static_cast<int>(value);
     } else {
       paths.push_back(argv[i]);
     }
   }
-  if (paths.size() != 2) {
+  return paths.size() == 2;
+}
+
+int runConvert(int argc, char** argv) {
+  std::vector<const char*> paths;
+  std::string formatName;
+  int quality = 90;
+  if (!parseWriteArgs(argc, argv, paths, formatName, quality)) {
     std::fputs("usage: orvel convert IN OUT [--format png|jpg|bmp|qoi|pnm|tga] [--quality N]\n", stderr);
     return kUsageError;
   }

@@ -35,13 +35,6 @@ bool checkOutputFormat(const char* path) {
   return false;
 }
 
-// A whole number in 1..limit, all of the text.
-bool parseCount(std::string_view text, int64_t limit, int64_t& out) {
-  const char* end = text.data() + text.size();
-  const auto [at, error] = std::from_chars(text.data(), end, out);
-  return error == std::errc() && at == end && out >= 1 && out <= limit;
-}
-
 bool parseSize(std::string_view text, int64_t& width, int64_t& height) {
   const std::size_t x = text.find('x');
   return x != std::string_view::npos && parseCount(text.substr(0, x), INT32_MAX, width) &&

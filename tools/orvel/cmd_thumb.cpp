@@ -14,17 +14,7 @@ int runThumb(int argc, char** argv) {
   std::vector<const char*> paths;
   std::string formatName;
   int quality = 90;
-  for (int i = 0; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--format" && i + 1 < argc) {
-      formatName = argv[++i];
-    } else if (arg == "--quality" && i + 1 < argc) {
-      quality = std::atoi(argv[++i]);
-    } else {
-      paths.push_back(argv[i]);
-    }
-  }
-  if (paths.size() != 2) {
+  if (!parseWriteArgs(argc, argv, paths, formatName, quality)) {
     std::fputs("usage: orvel thumb IN OUT [--format F] [--quality N]\n", stderr);
     return kUsageError;
   }

@@ -256,9 +256,10 @@ typedef struct ov_image ov_image;
 #define OV_IMAGE_RGB 1
 #define OV_IMAGE_RGBA 2
 
-/* Decodes PNG, baseline JPEG, BMP, QOI, PNM/PAM, PCX and HEIF/AVIF (and the other formats this
- * build decodes), detected from the leading bytes, into a new handle. hint 0 to 7 detect; 8
- * decodes as TGA (which has no signature); hint outside 0..10, NULL data or length < 1 give 2. A
+/* Decodes PNG, baseline JPEG, BMP, QOI, PNM/PAM, PCX, lossless WebP, GIF (the first frame),
+ * classic TIFF (the first image) and HEIF/AVIF (where the system has the codec), detected from
+ * the leading bytes, into a new handle. hint 0 to 7 detect; 8 decodes as TGA (which has no
+ * signature), 9 as WebP, 10 as TIFF; hint outside 0..10, NULL data or length < 1 give 2. A
  * truncated or malformed input gives 2, an unknown format or an unsupported variant 4. On failure
  * *out is NULL. A file declaring a huge image with little data fails without taking the memory
  * it declares; images of more than 2^30 pixels are refused. */

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "codec/png/png.h"
+#include "image/row_prediction.h"
 
 namespace orvel::codec::png {
 namespace {
@@ -28,20 +29,6 @@ uint32_t addBytes(uint32_t a, uint32_t b) {
 
 // Four byte-wise floor averages.
 uint32_t averageBytes(uint32_t a, uint32_t b) { return (a & b) + (((a ^ b) & 0xFEFEFEFEu) >> 1); }
-
-void unfilterSub(const uint8_t* raw, uint8_t* out, int64_t length, int unit) {
-  const int64_t head = std::min<int64_t>(unit, length);
-  std::memmove(out, raw, static_cast<size_t>(head));
-  int64_t i = head;
-  if (unit == 4) {
-    uint32_t left = load32(out);
-    for (; i + 4 <= length; i += 4) {
-      left = addBytes(load32(raw + i), left);
-      store32(out + i, left);
-    }
-  }
-  for (; i < length; ++i) out[i] = static_cast<uint8_t>(raw[i] + out[i - unit]);
-}
 
 // Sixteen bytes loaded before the same sixteen are stored, so a row shifted back over its own
 // raw bytes stays correct.
@@ -137,7 +124,7 @@ bool unfilterRow(uint8_t type, const uint8_t* raw, const uint8_t* previous, uint
                  int64_t length, int unit) noexcept {
   switch (type) {
     case 0: std::memmove(out, raw, static_cast<size_t>(length)); return true;
-    case 1: unfilterSub(raw, out, length, unit); return true;
+    case 1: image::addLeftNeighbours(raw, out, length, unit); return true;
     case 2: unfilterUp(raw, previous, out, length); return true;
     case 3: unfilterAverage(raw, previous, out, length, unit); return true;
     case 4: unfilterPaeth(raw, previous, out, length, unit); return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/image.h"
+#include "image/row_prediction.h"
 
 namespace orvel::codec::tiff {
 namespace {
@@ -62,17 +63,6 @@ void lookUp(const PixelFormat& f, const uint8_t* row, int64_t width, uint8_t* ou
   }
 }
 
-// 8-bit differencing of kStep samples a pixel with each channel's running sum held apart: the
-// channels are independent chains instead of one chain through memory.
-template <int kStep>
-void undoDifferencing8(uint8_t* row, int64_t samples) {
-  uint8_t sum[kStep];
-  for (int c = 0; c < kStep; ++c) sum[c] = row[c];
-  for (int64_t i = kStep; i < samples; i += kStep) {
-    for (int c = 0; c < kStep; ++c) row[i + c] = sum[c] = static_cast<uint8_t>(sum[c] + row[i + c]);
-  }
-}
-
 }  // namespace
 
 int64_t rowBytesFor(const PixelFormat& format, int64_t width) {
@@ -87,12 +77,7 @@ bool rowsAreOutput(const PixelFormat& format) {
 void undoDifferencing(const PixelFormat& format, uint8_t* row, int64_t width) {
   const int64_t samples = width * format.samples;
   const int64_t step = format.samples;
-  if (format.bits == 8) {
-    if (step == 3) return undoDifferencing8<3>(row, samples);
-    if (step == 4) return undoDifferencing8<4>(row, samples);
-    for (int64_t i = step; i < samples; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - step]);
-    return;
-  }
+  if (format.bits == 8) return image::addLeftNeighbours(row, row, samples, static_cast<int>(step));
   for (int64_t i = step; i < samples; ++i) {
     const uint32_t sum = sample16(row + 2 * i, format.bigEndian) + sample16(row + 2 * (i - step), format.bigEndian);
     const uint8_t high = static_cast<uint8_t>(sum >> 8);

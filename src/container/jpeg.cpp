@@ -1,6 +1,11 @@
 #include "container/jpeg.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
 
 namespace orvel::container {
 
@@ -63,19 +68,102 @@ std::optional<JpegSegment> JpegSegmentWalk::nextAsDecoder() noexcept {
   }
 }
 
+namespace {
+
+std::atomic<bool> portableSearchChosen{false};
+
+// 0xFF followed by anything but a stuffed zero, a restart marker or another 0xFF (a fill
+// byte: the marker starts at the last one) starts a marker.
+bool startsMarker(uint8_t next) {
+  return next != 0x00 && next != kMarkerStart && !(next >= 0xD0 && next <= 0xD7);
+}
+
+// One bit per byte of the 64 at `p` that is 0xFF; with kCopy, the 64 bytes are also stored at
+// `copy`. SSE2, which every x86-64 has.
+template <bool kCopy>
+uint64_t markerStartBits(const uint8_t* p, uint8_t* copy) {
+  const __m128i ff = _mm_set1_epi8(static_cast<char>(kMarkerStart));
+  uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + 16 * k), v);
+    bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, ff))))
+            << (16 * k);
+  }
+  return bits;
+}
+
+// The same with two 32-byte lanes.
+template <bool kCopy>
+[[gnu::target("avx2")]] uint64_t markerStartBitsAvx2(const uint8_t* p, uint8_t* copy) {
+  const __m256i ff = _mm256_set1_epi8(static_cast<char>(kMarkerStart));
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  if constexpr (kCopy) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(copy), low);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(copy + 32), high);
+  }
+  const auto lowBits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, ff)));
+  const auto highBits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, ff)));
+  return uint64_t{highBits} << 32 | lowBits;
+}
+
+// The first marker starting in [from, to) of d (length bytes), or -1. With kCopy, the bytes
+// from `from` up to the marker (or to `to`) are also laid at `copy`; bytes after the marker
+// may be too, never any at or beyond `to`. Entropy-coded data holds a 0xFF about every 256
+// bytes: 64 bytes are tested at a time and only their 0xFF bytes looked at one by one.
+template <bool kCopy, uint64_t (*kBits)(const uint8_t*, uint8_t*)>
+int64_t findMarker(const uint8_t* d, int64_t length, int64_t from, int64_t to, uint8_t* copy) {
+  int64_t at = from;
+  for (; at + 64 <= to; at += 64) {
+    for (uint64_t bits = kBits(d + at, kCopy ? copy + (at - from) : nullptr); bits != 0;
+         bits &= bits - 1) {
+      const int64_t i = at + std::countr_zero(bits);
+      if (i + 1 < length && startsMarker(d[i + 1])) return i;
+    }
+  }
+  if (kCopy && at < to) std::memcpy(copy + (at - from), d + at, static_cast<std::size_t>(to - at));
+  for (; at < to; ++at) {
+    if (d[at] == kMarkerStart && at + 1 < length && startsMarker(d[at + 1])) return at;
+  }
+  return -1;
+}
+
+template <bool kCopy>
+[[gnu::flatten]] int64_t findMarkerSse2(const uint8_t* d, int64_t length, int64_t from,
+                                        int64_t to, uint8_t* copy) {
+  return findMarker<kCopy, markerStartBits<kCopy>>(d, length, from, to, copy);
+}
+
+template <bool kCopy>
+[[gnu::target("avx2"), gnu::flatten]] int64_t findMarkerAvx2(const uint8_t* d, int64_t length,
+                                                             int64_t from, int64_t to,
+                                                             uint8_t* copy) {
+  return findMarker<kCopy, markerStartBitsAvx2<kCopy>>(d, length, from, to, copy);
+}
+
+template <bool kCopy>
+int64_t findMarkerBest(const uint8_t* d, int64_t length, int64_t from, int64_t to, uint8_t* copy) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2 && !portableSearchChosen.load(std::memory_order_relaxed)) {
+    return findMarkerAvx2<kCopy>(d, length, from, to, copy);
+  }
+  return findMarkerSse2<kCopy>(d, length, from, to, copy);
+}
+
+}  // namespace
+
 int64_t JpegScanWalk::markerIn(int64_t from, int64_t to, int64_t& resume) const noexcept {
   const auto length = static_cast<int64_t>(data_.size());
-  const ByteView block = data_.first(static_cast<std::size_t>(to));
-  for (int64_t at = base::findByte(block, from, kMarkerStart); at >= 0;
-       at = base::findByte(block, from, kMarkerStart)) {
-    if (at + 1 >= length) break;  // a lone 0xFF at the very end
-    const uint8_t next = data_[static_cast<std::size_t>(at + 1)];
-    const bool restart = next >= 0xD0 && next <= 0xD7;
-    if (next != 0x00 && next != kMarkerStart && !restart) return at;
-    from = next == kMarkerStart ? at + 1 : at + 2;
+  int64_t marker = -1;
+  if (copyCursor_ != nullptr) {
+    marker = findMarkerBest<true>(data_.data(), length, from, to, *copyCursor_);
+    *copyCursor_ += (marker >= 0 ? marker : to) - from;
+  } else {
+    marker = findMarkerBest<false>(data_.data(), length, from, to, nullptr);
   }
-  resume = std::max(from, to);
-  return -1;
+  if (marker < 0) resume = std::max(from, to);
+  return marker;
 }
 
 int64_t JpegScanWalk::markerFrom(int64_t from) const {
@@ -122,6 +210,10 @@ std::optional<JpegSegment> JpegScanWalk::next() {
   // perhaps after fill bytes. The search finds either.
   searchFrom_ = segment.end();
   return segment;
+}
+
+void chooseJpegSearchPortable(bool portable) noexcept {
+  portableSearchChosen.store(portable, std::memory_order_relaxed);
 }
 
 }  // namespace orvel::container

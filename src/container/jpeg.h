@@ -113,6 +113,9 @@ inline constexpr int64_t kJpegSearchBlock = int64_t{64} << 10;
 // between progressive scans), found by searching the entropy-coded data for a 0xFF that is
 // followed by neither 0x00 (a stuffed byte), another 0xFF (fill) nor a restart marker. What
 // follows that end-of-image marker (trailers, further images) is not the image's.
+// For tests: true makes later scan walks search with SSE2 only, not AVX2.
+void chooseJpegSearchPortable(bool portable) noexcept;
+
 class JpegScanWalk {
  public:
   JpegScanWalk(ByteView data, int64_t startOfScan, JpegSearched searched = {}) noexcept
@@ -125,6 +128,11 @@ class JpegScanWalk {
   // After the walk: the end-of-image marker's position, or where the data ran out.
   int64_t position() const noexcept { return position_; }
 
+  // Makes the walk lay every stretch it searches at *cursor, advancing it, as it reads the
+  // stretch: one pass over the data rather than a search and then a copy. The cursor needs
+  // room for all the data not yet searched; a stretch is laid there before it is told.
+  void copySearchedTo(uint8_t** cursor) noexcept { copyCursor_ = cursor; }
+
  private:
   // The first marker at or after `from`, or the data's length when there is none; the stretch
   // searched is reported as it goes.
@@ -136,6 +144,7 @@ class JpegScanWalk {
   int64_t position_;
   int64_t searchFrom_ = -1;  // where the search for the next marker starts, when pending
   JpegSearched searched_;
+  uint8_t** copyCursor_ = nullptr;
   JpegScanEnd ended_ = JpegScanEnd::walking;
 };
 

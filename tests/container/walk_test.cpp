@@ -1,6 +1,7 @@
 // The JPEG segment, PNG chunk and RIFF chunk walks: where each stops and why.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -139,4 +140,93 @@ TEST(RiffChunkWalk, EachStopRuleAndPadding) {
   EXPECT_EQ(
       assembleRiff("WEBP", {orvel::container::riffChunk("ABCD", Bytes{})}),
       (Bytes{'R', 'I', 'F', 'F', 12, 0, 0, 0, 'W', 'E', 'B', 'P', 'A', 'B', 'C', 'D', 0, 0, 0, 0}));
+}
+
+// The scan walk's vector searches against the definition, over entropy-like data holding
+// stuffed bytes, restart markers, fill bytes and table segments at every offset around the
+// 64-byte steps and the search blocks, with and without copying what is searched.
+namespace {
+
+struct ScanResult {
+  std::vector<int64_t> segments;  // positions of the segments met
+  int64_t end = 0;
+  Bytes searched;  // the bytes between segments, in order
+};
+
+bool startsMarkerByDefinition(const Bytes& d, std::size_t i) {
+  if (d[i] != 0xFF || i + 1 >= d.size()) return false;
+  const uint8_t next = d[i + 1];
+  return next != 0x00 && next != 0xFF && !(next >= 0xD0 && next <= 0xD7);
+}
+
+ScanResult scanByDefinition(const Bytes& d) {
+  ScanResult r;
+  std::size_t at = 0;
+  while (true) {
+    if (at + 2 > d.size()) return r.end = static_cast<int64_t>(d.size()), r;
+    if (d[at + 1] == 0xD9) return r.end = static_cast<int64_t>(at), r;
+    const std::size_t i0 = at + 4 <= d.size() ? at + 2 + (size_t{d[at + 2]} << 8 | d[at + 3]) : 0;
+    if (i0 < at + 4 || i0 > d.size()) return r.end = static_cast<int64_t>(d.size()), r;
+    r.segments.push_back(static_cast<int64_t>(at));
+    std::size_t i = i0;
+    const std::size_t start = i;
+    while (i < d.size() && !startsMarkerByDefinition(d, i)) ++i;
+    r.searched.insert(r.searched.end(), d.begin() + static_cast<long>(start),
+                      d.begin() + static_cast<long>(i));
+    at = i;
+  }
+}
+
+ScanResult scanByWalk(const Bytes& d, bool copy) {
+  ScanResult r;
+  Bytes out(d.size());
+  uint8_t* cursor = out.data();
+  JpegScanWalk walk(d, 0);
+  if (copy) walk.copySearchedTo(&cursor);
+  Bytes told;
+  JpegScanWalk telling(d, 0, [&](int64_t from, int64_t to) {
+    told.insert(told.end(), d.begin() + from, d.begin() + to);
+  });
+  while (const auto segment = walk.next()) r.segments.push_back(segment->position);
+  while (telling.next()) {
+  }
+  r.end = walk.position();
+  r.searched = copy ? Bytes(out.data(), cursor) : told;
+  return r;
+}
+
+}  // namespace
+
+TEST(JpegScanWalk, VectorSearchesFindWhatTheDefinitionFinds) {
+  std::mt19937 rng(11);
+  const Bytes pieces[] = {{0xFF, 0x00}, {0xFF, 0xD3}, {0xFF, 0xFF, 0x00}, {0xFF, 0xFF, 0xD0},
+                          {0xFF, 0xC4, 0x00, 0x04, 0x12, 0x34}, {0xFF, 0xE1, 0x00, 0x02}};
+  for (int round = 0; round < 300; ++round) {
+    Bytes d = {0xFF, 0xDA, 0x00, 0x04, 0x01, 0x02};
+    const std::size_t size = round < 200 ? rng() % 400 : 65536 + rng() % 400 - 200;
+    while (d.size() < size) {
+      if (rng() % 8 == 0) {
+        const Bytes& piece = pieces[rng() % std::size(pieces)];
+        d.insert(d.end(), piece.begin(), piece.end());
+      } else {
+        const uint8_t b = static_cast<uint8_t>(rng());
+        d.push_back(b == 0xFF ? 0x00 : b);
+      }
+    }
+    if (rng() % 4 != 0) d.insert(d.end(), {0xFF, 0xD9});
+    if (rng() % 4 == 0) d.push_back(0xFF);  // a lone 0xFF at the end
+    const ScanResult want = scanByDefinition(d);
+    for (bool portable : {false, true}) {
+      chooseJpegSearchPortable(portable);
+      for (bool copy : {false, true}) {
+        const ScanResult got = scanByWalk(d, copy);
+        const std::string where = "round " + std::to_string(round) + (copy ? ", copying" : "") +
+                                  (portable ? ", SSE2" : "");
+        EXPECT_EQ(got.segments, want.segments) << where;
+        EXPECT_EQ(got.end, want.end) << where;
+        EXPECT_EQ(got.searched, want.searched) << where;
+      }
+    }
+  }
+  chooseJpegSearchPortable(false);
 }

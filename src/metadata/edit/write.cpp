@@ -96,14 +96,30 @@ void forEachKeptRange(ByteView image, Keep&& keep) {
 }
 
 // The image data (from the start of scan to the end of the data) copied into out, which has
-// room for all of it; the bytes written.
+// room for all of it; the bytes written. The walk lays the data it searches straight into
+// out, so each byte is read once; the segments it finds are laid there as they come.
 int64_t copyImageData(ByteView image, std::span<uint8_t> out) {
-  int64_t written = 0;
-  forEachKeptRange(image, [&](int64_t from, int64_t to) {
-    std::memcpy(out.data() + written, image.data() + from, static_cast<std::size_t>(to - from));
-    written += to - from;
-  });
-  return written;
+  uint8_t* cursor = out.data();
+  int64_t kept = 0;  // everything before this is in out or dropped
+  const auto keepTo = [&](int64_t to) {
+    if (to <= kept) return;
+    std::memcpy(cursor, image.data() + kept, static_cast<std::size_t>(to - kept));
+    cursor += to - kept;
+    kept = to;
+  };
+  container::JpegScanWalk scan(image, 0, [&](int64_t, int64_t to) { kept = std::max(kept, to); });
+  scan.copySearchedTo(&cursor);
+  while (const auto segment = scan.next()) {
+    keepTo(segment->position);
+    if (isStrippedSegment(image, *segment)) {
+      kept = segment->end();
+    } else {
+      keepTo(segment->end());
+    }
+  }
+  const bool ended = scan.ended() == container::JpegScanEnd::endOfImage;
+  keepTo(ended ? scan.position() + 2 : static_cast<int64_t>(image.size()));
+  return cursor - out.data();
 }
 
 void addImageDataRanges(ByteView image, Rewrite& out) {

@@ -231,9 +231,9 @@ ORVEL_API ov_status ov_exif_edit_write_buffer(ov_edit *handle, uint8_t **out,
 /* Saves a copy of the image at source without its metadata at destination (safely, as
  * ov_exif_edit_write() does): JPEG loses APP1 (EXIF, XMP), APP13 (IPTC) and COM segments, its
  * Multi-Picture index (APP2 "MPF") and everything after the end of its image (IPTC and XMP
- * trailers, further images with their own EXIF); PNG its eXIf and text chunks; WebP its EXIF
- * and XMP chunks; HEIF/AVIF have their Exif and XMP items blanked in place. Pixels are not
- * touched. 0 on success; 4 when the file cannot be stripped or written (TIFF, Canon CR3 raw
+ * trailers, further images with their own EXIF); PNG its eXIf and text chunks and whatever
+ * follows its IEND chunk; WebP its EXIF and XMP chunks; HEIF/AVIF have their Exif and XMP
+ * items blanked in place. Pixels are not touched. 0 on success; 4 when the file cannot be stripped or written (TIFF, Canon CR3 raw
  * files, whose EXIF lives in the movie box rather than in items, and unknown formats, a
  * malformed file, a chunk or box cut short by truncation); 2 for a NULL path. */
 ORVEL_API ov_status ov_exif_strip_file(const char *source, const char *destination) OV_NOEXCEPT;

@@ -32,6 +32,9 @@ std::vector<uint8_t> rebuildPng(ByteView png, ByteView exif, bool strip) {
       base::appendBytes(out, container::makeChunk("eXIf", exif));
       inserted = true;
     }
+    // Whatever follows the image's end is not the image's: a strip leaves it behind, as it
+    // does a JPEG's trailers.
+    if (strip && imageEnded) return out;
   }
   // A new EXIF with nowhere to go must not come back as a file without any EXIF.
   if (!exif.empty() && !inserted) return {};

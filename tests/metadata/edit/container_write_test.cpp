@@ -213,5 +213,25 @@ TEST(TruncatedContainers, ACutChunkOrBoxIsRefusedAndNothingElse) {
   }
 }
 
+// A strip ends a PNG at its IEND, as it ends a JPEG at its end of image: chunks and bytes
+// appended after the image (another program's trailer, an archive) are left behind. An EXIF
+// write keeps them.
+TEST(PngStrip, EndsAtTheImageEnd) {
+  const Bytes png = testing::pngFile({testing::pngIhdr(), testing::pngChunk("IDAT", Bytes(64, 7)),
+                                      testing::pngIend()});
+  Bytes trailed = png;
+  for (const Bytes& tail : {testing::pngChunk("tEXt", testing::textData("Where", "home")),
+                            testing::pngChunk("zzZz", Bytes(9, 1)), Bytes{'P', 'K', 3, 4}}) {
+    trailed.insert(trailed.end(), tail.begin(), tail.end());
+  }
+  EXPECT_EQ(stripMetadataBytes(trailed), png);
+  ExifEdit edit = parseExifBytes(trailed);
+  setArtist(edit, "someone");
+  const Bytes written = writeExifBytes(trailed, edit);
+  ASSERT_GT(written.size(), trailed.size() - png.size());
+  EXPECT_TRUE(std::equal(trailed.begin() + static_cast<long>(png.size()), trailed.end(),
+                         written.end() - static_cast<long>(trailed.size() - png.size())));
+}
+
 }  // namespace
 }  // namespace orvel::metadata::edit

@@ -88,6 +88,7 @@ int64_t addLeftVectors(const uint8_t*, uint8_t*, int64_t, int) { return 0; }
 }  // namespace
 
 void addLeftNeighbours(const uint8_t* raw, uint8_t* out, int64_t length, int unit) noexcept {
+  if (length <= 0) return;
   const int64_t done = addLeftVectors(raw, out, length, unit);
   if (done > 0) return addLeftPortable(raw, out, done, length, unit);
   const int64_t head = length < unit ? length : unit;

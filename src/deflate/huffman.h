@@ -165,8 +165,10 @@ constexpr void pairLiterals(std::span<uint32_t> root, int rootBits, int shortest
 // Fills `table` (whose first 2^rootBits entries are the root) for a set that buildHuff
 // accepted; codes no set member starts are marked invalid. Returns the entries used. A
 // table too small for the set is a defect (std::logic_error); the sizes above rule it out.
+// Literal pairs (`pairs`) decode faster but take a pass over the root to make: a short block
+// is better off without them.
 constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int rootBits,
-                        std::span<uint32_t> table) {
+                        std::span<uint32_t> table, bool pairs = true) {
   const uint32_t rootSize = uint32_t{1} << rootBits;
   if (table.size() < rootSize) throw std::logic_error("deflate: decode table too small");
   std::array<uint16_t, kMaxCodeLength + 2> nextCode{};
@@ -238,7 +240,7 @@ constexpr int fillTable(std::span<const uint8_t> lengths, TreeKind kind, int roo
     const uint32_t step = uint32_t{1} << (length - rootBits);
     for (uint32_t i = reversed >> rootBits; i < subSize; i += step) table[base + i] = entry;
   }
-  if (kind == tkLiteral && 2 * shortestLiteral <= rootBits) {
+  if (pairs && kind == tkLiteral && 2 * shortestLiteral <= rootBits) {
     pairLiterals(table.first(rootSize), rootBits, shortestLiteral);
   }
   return static_cast<int>(used);

@@ -214,6 +214,10 @@ void Inflater::storedBlock() {
   outSize_ += length;
 }
 
+// Below this much input left, a block's literals are decoded one at a time: pairing them
+// costs more than it saves (a TIFF strip of a row or two, a small PNG).
+constexpr int64_t kPairedBlockInput = int64_t{8} << 10;
+
 void Inflater::dynamicBlock() {
   const int literals = static_cast<int>(readBits(5)) + 257;
   const int distances = static_cast<int>(readBits(5)) + 1;
@@ -259,7 +263,8 @@ void Inflater::dynamicBlock() {
   const std::span<const uint8_t> distanceLengths(lengths.data() + literals, distances);
   literalCode_ = buildHuff(literalLengths, tkLiteral);
   distanceCode_ = buildHuff(distanceLengths, tkDistance);
-  fillTable(literalLengths, tkLiteral, kLiteralRootBits, literalTable_);
+  fillTable(literalLengths, tkLiteral, kLiteralRootBits, literalTable_,
+            inputSize() - position_ >= kPairedBlockInput);
   fillTable(distanceLengths, tkDistance, kDistanceRootBits, distanceTable_);
   huffmanBlock({literalTable_.data(), distanceTable_.data(), &literalCode_, &distanceCode_});
 }

@@ -11,11 +11,13 @@ namespace {
 
 // A slot for every byte triple: 64 MiB of address space whose pages are committed only where
 // colours occur. Each thread keeps its table between extractions (cleared slot by slot after
-// use), so a program that extracts many palettes does not fault the same pages in again.
-struct SlotTable {
+// use), and the list of triples found, so a program that extracts many palettes does not fault
+// the same pages in again.
+struct Scratch {
   uint32_t* slots = nullptr;
+  std::vector<uint32_t> triples;
   bool busy = false;
-  ~SlotTable() { std::free(slots); }
+  ~Scratch() { std::free(slots); }
 };
 
 uint32_t* newSlots() {
@@ -24,48 +26,66 @@ uint32_t* newSlots() {
   return slots;
 }
 
-thread_local SlotTable threadSlots;
+thread_local Scratch threadScratch;
+
+uint32_t packed(uint8_t r, uint8_t g, uint8_t b) {
+  return uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+}
 
 }  // namespace
 
-ByteColours::ByteColours() {
-  if (!threadSlots.busy) {
-    if (threadSlots.slots == nullptr) threadSlots.slots = newSlots();
-    threadSlots.busy = true;
-    slots_ = threadSlots.slots;
+ByteColours::ByteColours(const image::Image& img) {
+  if (!threadScratch.busy) {
+    if (threadScratch.slots == nullptr) threadScratch.slots = newSlots();
+    threadScratch.busy = true;
+    slots_ = threadScratch.slots;
+    triples_ = &threadScratch.triples;
+    triples_->clear();
   } else {
     slots_ = newSlots();
-    ownsSlots_ = true;
+    ownsScratch_ = true;
+    triples_ = &ownTriples_;
+  }
+  try {
+    if (img.channels == 1) {
+      scan<1>(img);
+    } else if (img.channels == 3) {
+      scan<3>(img);
+    } else {
+      scan<4>(img);
+    }
+  } catch (...) {
+    release();
+    throw;
   }
 }
 
-ByteColours::~ByteColours() {
-  if (slots_ == nullptr) return;
-  if (ownsSlots_) {
+ByteColours::~ByteColours() { release(); }
+
+void ByteColours::release() {
+  if (ownsScratch_) {
     std::free(slots_);
     return;
   }
-  for (uint32_t code : codes_) slots_[code] = 0;
-  threadSlots.busy = false;
+  for (uint32_t t : *triples_) slots_[mortonCode(t >> 16, t >> 8 & 255, t & 255)] = 0;
+  threadScratch.busy = false;
 }
 
-ByteColours::ByteColours(ByteColours&& other) noexcept
-    : colours(std::move(other.colours)),
-      slots_(other.slots_),
-      ownsSlots_(other.ownsSlots_),
-      codes_(std::move(other.codes_)) {
-  other.slots_ = nullptr;
-}
-
-bool ByteColours::seen(uint8_t r, uint8_t g, uint8_t b) const {
-  return slots_[mortonCode(r, g, b)] != 0;
-}
-
-void ByteColours::add(uint8_t r, uint8_t g, uint8_t b, const color::Components& converted) {
-  const uint32_t code = mortonCode(r, g, b);
-  codes_.push_back(code);
-  colours.push_back(converted);
-  slots_[code] = static_cast<uint32_t>(colours.size());
+template <int kChannels>
+void ByteColours::scan(const image::Image& img) {
+  constexpr int kG = kChannels >= 3 ? 1 : 0;
+  constexpr int kB = kChannels >= 3 ? 2 : 0;
+  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  const uint8_t* p = img.pixels.data();
+  const std::size_t ahead = kPrefetchDistance * kChannels;
+  std::vector<uint32_t>& triples = *triples_;
+  for (std::size_t i = 0; i < count; ++i, p += kChannels) {
+    if (i + kPrefetchDistance < count) prefetch(p[ahead], p[ahead + kG], p[ahead + kB]);
+    uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
+    if (slot != 0) continue;
+    triples.push_back(packed(p[0], p[kG], p[kB]));
+    slot = static_cast<uint32_t>(triples.size());
+  }
 }
 
 std::vector<uint32_t> ByteColours::pixelIndices(const image::Image& img) const {
@@ -79,29 +99,26 @@ std::vector<uint32_t> ByteColours::pixelIndices(const image::Image& img) const {
   return of;
 }
 
-color::Result<ByteColours> distinctByteColours(const image::Image& img, color::SpaceTag space) {
-  std::array<float, 256> level{};
-  for (int k = 0; k < 256; ++k) level[k] = static_cast<float>(k) / 255.0f;
-  ByteColours out;
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  const uint8_t* p = img.pixels.data();
-  const int channels = static_cast<int>(img.channels);
-  const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
-  for (std::size_t i = 0; i < count; ++i, p += channels) {
-    if (i + kPrefetchDistance < count) {
-      out.prefetch(p[ahead], channels >= 3 ? p[ahead + 1] : p[ahead],
-                   channels >= 3 ? p[ahead + 2] : p[ahead]);
-    }
-    const uint8_t r = p[0];
-    const uint8_t g = channels >= 3 ? p[1] : r;
-    const uint8_t b = channels >= 3 ? p[2] : r;
-    if (out.seen(r, g, b)) continue;
-    const color::Color source{{level[r], level[g], level[b]}, 1.0f, color::tagSrgb};
+std::optional<color::ColorError> ByteColours::convert(color::SpaceTag space,
+                                                      std::vector<color::Components>& out) const {
+  const std::vector<uint32_t>& triples = *triples_;
+  out.resize(triples.size());
+  if (space == color::tagOklab && color::oklabOfSrgbBytes(triples.data(), triples.size(),
+                                                          out.data())) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < triples.size(); ++i) {
+    const uint32_t t = triples[i];
+    const color::Color source{{static_cast<float>(t >> 16) / 255.0f,
+                               static_cast<float>(t >> 8 & 255) / 255.0f,
+                               static_cast<float>(t & 255) / 255.0f},
+                              1.0f,
+                              color::tagSrgb};
     color::Result<color::Color> converted = color::to(source, space);
     if (!converted.ok()) return std::move(converted).error();
-    out.add(r, g, b, converted.value().c);
+    out[i] = converted.value().c;
   }
-  return out;
+  return std::nullopt;
 }
 
 DistinctIndex::DistinctIndex(const color::ColorImage& image) {

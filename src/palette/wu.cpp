@@ -90,12 +90,13 @@ Cut bestCut(const Tables& t, const Box& box) {
   return best;
 }
 
-// Bin 1..16 of a value within [min, max]; every value in bin 1 when the range is empty.
+// Bin 1..16 of a value within [min, max]; every value in bin 1 when the range is empty. The
+// floor of the scaled offset, which is never negative nor NaN for a value within the range.
 int binOf(float v, double min, double max) {
   if (max <= min) return 1;
-  const double scaled = std::floor((static_cast<double>(v) - min) / (max - min) * 16.0);
-  const int bin = scaled < 0 ? 0 : (scaled > 15 ? 15 : static_cast<int>(scaled));
-  return bin + 1;
+  const double scaled = (static_cast<double>(v) - min) / (max - min) * 16.0;
+  if (scaled >= 0 && scaled < 16) return static_cast<int>(scaled) + 1;
+  return scaled >= 16 ? 16 : 1;
 }
 
 // The minimum and maximum of each component over the distinct colours.
@@ -117,25 +118,23 @@ Ranges rangesOf(const Colours& colours) {
   return r;
 }
 
-// Per distinct colour: its cell, its components and its squared magnitude.
+// Per distinct colour: its components and its cell.
 struct Entry {
-  int cell;
   float c0, c1, c2;
-  double q;
+  uint32_t cell;
 };
 
 template <class Colours>
-std::vector<Entry> entriesOf(const Colours& colours) {
+void entriesOf(const Colours& colours, std::vector<Entry>& entries) {
   const Ranges r = rangesOf(colours);
-  std::vector<Entry> entries(colours.size());
+  entries.resize(colours.size());
   for (std::size_t i = 0; i < colours.size(); ++i) {
     const auto& c = colours[i];
-    const double c0 = c[0], c1 = c[1], c2 = c[2];
-    entries[i] = {cellIndex(binOf(c[0], r.min[0], r.max[0]), binOf(c[1], r.min[1], r.max[1]),
-                            binOf(c[2], r.min[2], r.max[2])),
-                  c[0], c[1], c[2], c0 * c0 + c1 * c1 + c2 * c2};
+    const int cell =
+        cellIndex(binOf(c[0], r.min[0], r.max[0]), binOf(c[1], r.min[1], r.max[1]),
+                  binOf(c[2], r.min[2], r.max[2]));
+    entries[i] = {c[0], c[1], c[2], static_cast<uint32_t>(cell)};
   }
-  return entries;
 }
 
 // The moments of one cell, kept together while pixels are added.
@@ -144,11 +143,12 @@ struct Cell {
   double s0 = 0, s1 = 0, s2 = 0, q = 0;
 
   void add(const Entry& e) {
+    const double c0 = e.c0, c1 = e.c1, c2 = e.c2;
     count += 1;
-    s0 += e.c0;
-    s1 += e.c1;
-    s2 += e.c2;
-    q += e.q;
+    s0 += c0;
+    s1 += c1;
+    s2 += c2;
+    q += c0 * c0 + c1 * c1 + c2 * c2;
   }
 };
 
@@ -170,6 +170,33 @@ Tables histogram(const std::vector<Entry>& entries, const std::vector<uint32_t>&
   for (uint32_t d : of) cells[entries[d].cell].add(entries[d]);
   return tablesOf(cells);
 }
+
+// The same sums with each pixel's colour found through the byte table.
+template <int kChannels>
+void addPixels(const image::Image& img, const ByteColours& index,
+               const std::vector<Entry>& entries, std::vector<Cell>& cells) {
+  constexpr int kG = kChannels >= 3 ? 1 : 0;
+  constexpr int kB = kChannels >= 3 ? 2 : 0;
+  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  const uint8_t* p = img.pixels.data();
+  // Slots are loaded two distances ahead, entries (found through the slot) one distance ahead.
+  const std::size_t ahead = kPrefetchDistance * kChannels;
+  for (std::size_t i = 0; i < count; ++i, p += kChannels) {
+    if (i + 2 * kPrefetchDistance < count) {
+      index.prefetch(p[2 * ahead], p[2 * ahead + kG], p[2 * ahead + kB]);
+    }
+    if (i + kPrefetchDistance < count) {
+      __builtin_prefetch(&entries[index.indexOf(p[ahead], p[ahead + kG], p[ahead + kB])]);
+    }
+    const Entry& e = entries[index.indexOf(p[0], p[kG], p[kB])];
+    cells[e.cell].add(e);
+  }
+}
+
+// Scratch kept by each thread between extractions, so large images do not fault pages in
+// again on every call.
+thread_local std::vector<color::Components> threadColours;
+thread_local std::vector<Entry> threadEntries;
 
 color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag space,
                                        const QuantizeOpts& o) {
@@ -211,34 +238,27 @@ color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag spa
 color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, const QuantizeOpts& o) {
   if (image.pixels.empty()) return emptyImage("wu");
   const DistinctIndex index(image);
-  Tables t = histogram(entriesOf(index.colours()), index.of());
+  std::vector<Entry> entries;
+  entriesOf(index.colours(), entries);
+  Tables t = histogram(entries, index.of());
   return wuFromHistogram(t, n, image.space, o);
 }
 
 color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
                                           const QuantizeOpts& o) {
   if (img.pixels.empty()) return emptyImage("wu");
-  color::Result<ByteColours> colours = distinctByteColours(img, space);
-  if (!colours.ok()) return std::move(colours).error();
-  const ByteColours& index = colours.value();
-  const std::vector<Entry> entries = entriesOf(index.colours);
-  // The same sums as histogram(), each pixel's colour found again through the byte table.
+  const ByteColours index(img);
+  if (std::optional<color::ColorError> error = index.convert(space, threadColours)) {
+    return *std::move(error);
+  }
+  entriesOf(threadColours, threadEntries);
   std::vector<Cell> cells(kCells);
-  const int channels = static_cast<int>(img.channels);
-  const uint8_t* p = img.pixels.data();
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  if (channels >= 3) {
-    const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
-    for (std::size_t i = 0; i < count; ++i, p += channels) {
-      if (i + kPrefetchDistance < count) index.prefetch(p[ahead], p[ahead + 1], p[ahead + 2]);
-      const Entry& e = entries[index.indexOf(p[0], p[1], p[2])];
-      cells[e.cell].add(e);
-    }
+  if (img.channels == 1) {
+    addPixels<1>(img, index, threadEntries, cells);
+  } else if (img.channels == 3) {
+    addPixels<3>(img, index, threadEntries, cells);
   } else {
-    for (std::size_t i = 0; i < count; ++i, ++p) {
-      const Entry& e = entries[index.indexOf(p[0], p[0], p[0])];
-      cells[e.cell].add(e);
-    }
+    addPixels<4>(img, index, threadEntries, cells);
   }
   Tables t = tablesOf(cells);
   return wuFromHistogram(t, n, space, o);

@@ -521,16 +521,45 @@ ORVEL_OKLAB_AVX2 Lanes3 applyLanes(const Mat3& m, const Lanes3& x) {
   return out;
 }
 
+// Unsigned integers below 2^52 as doubles and back, exactly.
+ORVEL_OKLAB_AVX2 __m256d doubleOf(__m256i v) {
+  const __m256d magic = _mm256_set1_pd(4503599627370496.0);  // 2^52
+  return _mm256_sub_pd(_mm256_or_pd(_mm256_castsi256_pd(v), magic), magic);
+}
+
+ORVEL_OKLAB_AVX2 __m256i integerOf(__m256d v) {
+  const __m256d magic = _mm256_set1_pd(4503599627370496.0);
+  return _mm256_xor_si256(_mm256_castpd_si256(_mm256_add_pd(v, magic)),
+                          _mm256_castpd_si256(magic));
+}
+
+// floor(x / 3) of integers 0 <= x < 2^34: (x + 0.5) / 3 lies a sixth or more away from an
+// integer, far beyond the error of the product with the rounded third.
+ORVEL_OKLAB_AVX2 __m256d thirdOf(__m256d x) {
+  return _mm256_floor_pd(
+      _mm256_mul_pd(_mm256_add_pd(x, _mm256_set1_pd(0.5)), _mm256_set1_pd(1.0 / 3.0)));
+}
+
+// The bits of each lane divided by 3, as 2^32 × (high / 3) + (2^32 × (high % 3) + low) / 3.
+ORVEL_OKLAB_AVX2 __m256i bitsThird(__m256d a) {
+  const __m256i bits = _mm256_castpd_si256(a);
+  const __m256d high = doubleOf(_mm256_srli_epi64(bits, 32));
+  const __m256d low = doubleOf(_mm256_and_si256(bits, _mm256_set1_epi64x(0xFFFFFFFF)));
+  const __m256d highThird = thirdOf(high);
+  const __m256d rest = _mm256_sub_pd(high, _mm256_mul_pd(highThird, _mm256_set1_pd(3.0)));
+  const __m256d lowThird =
+      thirdOf(_mm256_add_pd(_mm256_mul_pd(rest, _mm256_set1_pd(4294967296.0)), low));
+  return _mm256_add_epi64(_mm256_slli_epi64(integerOf(highThird), 32), integerOf(lowThird));
+}
+
 // cubeRoot per lane for magnitudes in [DBL_MIN, inf); `special` collects the lanes outside.
 ORVEL_OKLAB_AVX2 __m256d cubeRootLanes(__m256d x, __m256d& special) {
   const __m256d sign = _mm256_set1_pd(-0.0);
   const __m256d a = _mm256_andnot_pd(sign, x);
   special = _mm256_or_pd(special, _mm256_cmp_pd(a, _mm256_set1_pd(DBL_MIN), _CMP_NGE_UQ));
   special = _mm256_or_pd(special, _mm256_cmp_pd(a, _mm256_set1_pd(HUGE_VAL), _CMP_EQ_OQ));
-  alignas(32) uint64_t bits[4];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(bits), _mm256_castpd_si256(a));
-  for (uint64_t& b : bits) b = b / 3 + 0x2A9F7893782DA1CEull;
-  __m256d y = _mm256_castsi256_pd(_mm256_load_si256(reinterpret_cast<const __m256i*>(bits)));
+  __m256d y = _mm256_castsi256_pd(
+      _mm256_add_epi64(bitsThird(a), _mm256_set1_epi64x(0x2A9F7893782DA1CEll)));
   const __m256d two = _mm256_set1_pd(2.0);
   for (int i = 0; i < 2; ++i) {
     const __m256d y3 = _mm256_mul_pd(_mm256_mul_pd(y, y), y);
@@ -547,34 +576,55 @@ ORVEL_OKLAB_AVX2 __m256d levelsOf(const SrgbBytesToOklab& t, __m128i lanes) {
   return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), t.linear.data(), byte, all, 8);
 }
 
-// Four triples at a time; lanes the vector path does not cover go through the scalar one.
+// Groups of four triples, each stage over every group before the next so that the long
+// chains of the cube roots overlap; lanes the vector path does not cover go through the
+// scalar one.
+template <int kGroups>
+ORVEL_OKLAB_AVX2 bool oklabGroups(const SrgbBytesToOklab& t, const uint32_t* triples,
+                                  std::array<float, 3>* out) {
+  Lanes3 lms[kGroups];
+  for (int g = 0; g < kGroups; ++g) {
+    const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(triples + 4 * g));
+    Lanes3 linear;
+    for (int c = 0; c < 3; ++c) linear.v[c] = levelsOf(t, _mm_srli_epi32(rgb, 16 - 8 * c));
+    lms[g] = applyLanes(kOkToLms, applyLanes(t.fromXyz, applyLanes(t.toXyz, linear)));
+  }
+  __m256d special[kGroups];
+  for (int g = 0; g < kGroups; ++g) {
+    special[g] = _mm256_setzero_pd();
+    for (int c = 0; c < 3; ++c) lms[g].v[c] = cubeRootLanes(lms[g].v[c], special[g]);
+  }
+  bool finite = true;
+  for (int g = 0; g < kGroups; ++g) {
+    const Lanes3 lab = applyLanes(kOkFromLmsPrime, lms[g]);
+    alignas(16) float narrow[3][4];
+    __m128 unusual = _mm256_cvtpd_ps(special[g]);
+    for (int c = 0; c < 3; ++c) {
+      const __m128 v = _mm256_cvtpd_ps(lab.v[c]);
+      _mm_store_ps(narrow[c], v);
+      unusual = _mm_or_ps(unusual, _mm_cmp_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), v),
+                                              _mm_set1_ps(HUGE_VALF), _CMP_NLT_UQ));
+    }
+    const int unusualLanes = _mm_movemask_ps(unusual);
+    std::array<float, 3>* to = out + 4 * g;
+    for (int lane = 0; lane < 4; ++lane) to[lane] = {narrow[0][lane], narrow[1][lane], narrow[2][lane]};
+    for (int lane = 0; lane < 4; ++lane) {
+      if (unusualLanes >> lane & 1) finite &= oklabOfSrgbByte(t, triples[4 * g + lane], to[lane]);
+    }
+  }
+  return finite;
+}
+
 [[gnu::target("avx2")]] bool oklabOfSrgbBytesAvx2(const SrgbBytesToOklab& t,
                                                   const uint32_t* triples, std::size_t count,
                                                   std::array<float, 3>* out) {
+  constexpr int kGroups = 8;
   bool finite = true;
   std::size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(triples + i));
-    Lanes3 linear;
-    for (int c = 0; c < 3; ++c) linear.v[c] = levelsOf(t, _mm_srli_epi32(rgb, 16 - 8 * c));
-    const Lanes3 lms = applyLanes(kOkToLms, applyLanes(t.fromXyz, applyLanes(t.toXyz, linear)));
-    __m256d special = _mm256_setzero_pd();
-    Lanes3 root;
-    for (int c = 0; c < 3; ++c) root.v[c] = cubeRootLanes(lms.v[c], special);
-    const Lanes3 lab = applyLanes(kOkFromLmsPrime, root);
-    alignas(16) float narrow[3][4];
-    for (int c = 0; c < 3; ++c) _mm_store_ps(narrow[c], _mm256_cvtpd_ps(lab.v[c]));
-    const int specialLanes = _mm256_movemask_pd(special);
-    for (int lane = 0; lane < 4; ++lane) {
-      if (specialLanes >> lane & 1) {
-        finite &= oklabOfSrgbByte(t, triples[i + lane], out[i + lane]);
-        continue;
-      }
-      out[i + lane] = {narrow[0][lane], narrow[1][lane], narrow[2][lane]};
-      finite &= std::isfinite(narrow[0][lane]) && std::isfinite(narrow[1][lane]) &&
-                std::isfinite(narrow[2][lane]);
-    }
+  for (; i + 4 * kGroups <= count; i += 4 * kGroups) {
+    finite &= oklabGroups<kGroups>(t, triples + i, out + i);
   }
+  for (; i + 4 <= count; i += 4) finite &= oklabGroups<1>(t, triples + i, out + i);
   for (; i < count; ++i) finite &= oklabOfSrgbByte(t, triples[i], out[i]);
   return finite;
 }

@@ -34,7 +34,7 @@ uint32_t packed(uint8_t r, uint8_t g, uint8_t b) {
 
 }  // namespace
 
-ByteColours::ByteColours(const image::Image& img) {
+ByteColours::ByteColours(const image::Image& img, std::vector<uint32_t>& of) {
   if (!threadScratch.busy) {
     if (threadScratch.slots == nullptr) threadScratch.slots = newSlots();
     threadScratch.busy = true;
@@ -47,12 +47,13 @@ ByteColours::ByteColours(const image::Image& img) {
     triples_ = &ownTriples_;
   }
   try {
+    of.resize(static_cast<std::size_t>(img.width * img.height));
     if (img.channels == 1) {
-      scan<1>(img);
+      scan<1>(img, of.data());
     } else if (img.channels == 3) {
-      scan<3>(img);
+      scan<3>(img, of.data());
     } else {
-      scan<4>(img);
+      scan<4>(img, of.data());
     }
   } catch (...) {
     release();
@@ -72,7 +73,7 @@ void ByteColours::release() {
 }
 
 template <int kChannels>
-void ByteColours::scan(const image::Image& img) {
+void ByteColours::scan(const image::Image& img, uint32_t* of) {
   constexpr int kG = kChannels >= 3 ? 1 : 0;
   constexpr int kB = kChannels >= 3 ? 2 : 0;
   const std::size_t count = static_cast<std::size_t>(img.width * img.height);
@@ -80,23 +81,16 @@ void ByteColours::scan(const image::Image& img) {
   const std::size_t ahead = kPrefetchDistance * kChannels;
   std::vector<uint32_t>& triples = *triples_;
   for (std::size_t i = 0; i < count; ++i, p += kChannels) {
-    if (i + kPrefetchDistance < count) prefetch(p[ahead], p[ahead + kG], p[ahead + kB]);
+    if (i + kPrefetchDistance < count) {
+      __builtin_prefetch(slots_ + mortonCode(p[ahead], p[ahead + kG], p[ahead + kB]));
+    }
     uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
-    if (slot != 0) continue;
-    triples.push_back(packed(p[0], p[kG], p[kB]));
-    slot = static_cast<uint32_t>(triples.size());
+    if (slot == 0) {
+      triples.push_back(packed(p[0], p[kG], p[kB]));
+      slot = static_cast<uint32_t>(triples.size());
+    }
+    of[i] = slot - 1;
   }
-}
-
-std::vector<uint32_t> ByteColours::pixelIndices(const image::Image& img) const {
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  const int channels = static_cast<int>(img.channels);
-  std::vector<uint32_t> of(count);
-  const uint8_t* p = img.pixels.data();
-  for (std::size_t i = 0; i < count; ++i, p += channels) {
-    of[i] = channels >= 3 ? indexOf(p[0], p[1], p[2]) : indexOf(p[0], p[0], p[0]);
-  }
-  return of;
 }
 
 std::optional<color::ColorError> ByteColours::convert(color::SpaceTag space,

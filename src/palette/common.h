@@ -28,13 +28,13 @@ class DistinctIndex {
 };
 
 // Pixels ahead whose table slots a scan over the image loads early.
-inline constexpr std::size_t kPrefetchDistance = 16;
+inline constexpr std::size_t kPrefetchDistance = 32;
 
 // The distinct byte triples of an 8-bit Gray, RGB or RGBA image (grey repeated in all three),
-// in order of first appearance. indexOf gives the index of a triple that occurs in the image.
+// in order of first appearance, and per pixel the index of its triple (written to `of`).
 class ByteColours {
  public:
-  explicit ByteColours(const image::Image& img);
+  ByteColours(const image::Image& img, std::vector<uint32_t>& of);
   ~ByteColours();
   ByteColours(const ByteColours&) = delete;
   ByteColours& operator=(const ByteColours&) = delete;
@@ -42,19 +42,6 @@ class ByteColours {
   // 0xRRGGBB, in order of first appearance.
   const std::vector<uint32_t>& triples() const { return *triples_; }
 
-  uint32_t indexOf(uint8_t r, uint8_t g, uint8_t b) const {
-    return slots_[mortonCode(r, g, b)] - 1;
-  }
-  // The triple's bits interleaved (R, G, B from the top), so similar colours sit together.
-  static uint32_t mortonCode(uint8_t r, uint8_t g, uint8_t b) {
-    return kSpread[r] << 2 | kSpread[g] << 1 | kSpread[b];
-  }
-  // indexOf for every pixel, in order.
-  std::vector<uint32_t> pixelIndices(const image::Image& img) const;
-  // Starts loading the slot of a triple that will be looked up soon.
-  void prefetch(uint8_t r, uint8_t g, uint8_t b) const {
-    __builtin_prefetch(slots_ + mortonCode(r, g, b));
-  }
   // Each triple as an sRGB colour (byte / 255) converted into `space` by `to`, in order; the
   // first conversion that fails gives its error.
   std::optional<color::ColorError> convert(color::SpaceTag space,
@@ -62,8 +49,12 @@ class ByteColours {
 
  private:
   template <int kChannels>
-  void scan(const image::Image& img);
+  void scan(const image::Image& img, uint32_t* of);
   void release();
+  // The triple's bits interleaved (R, G, B from the top), so similar colours sit together.
+  static uint32_t mortonCode(uint8_t r, uint8_t g, uint8_t b) {
+    return kSpread[r] << 2 | kSpread[g] << 1 | kSpread[b];
+  }
 
   static constexpr std::array<uint32_t, 256> kSpread = [] {
     std::array<uint32_t, 256> spread{};

@@ -53,8 +53,8 @@ bool checkImage(const image::Image& img, color::ColorError& error) {
 
 // The bytes of each pixel as an sRGB colour converted into `space`, with its alpha.
 color::Result<ColorImage> convertPixels(const image::Image& img, color::SpaceTag space) {
-  const ByteColours colours(img);
   ColorImage out;
+  const ByteColours colours(img, out.distinctOf);
   if (std::optional<color::ColorError> error = colours.convert(space, out.distinct)) {
     return *std::move(error);
   }
@@ -62,7 +62,6 @@ color::Result<ColorImage> convertPixels(const image::Image& img, color::SpaceTag
   out.height = img.height;
   out.space = space;
   out.bitDepth = 8;
-  out.distinctOf = colours.pixelIndices(img);
   out.pixels.resize(out.distinctOf.size());
   const int64_t channels = img.channels;
   for (std::size_t i = 0; i < out.pixels.size(); ++i) {

@@ -171,24 +171,14 @@ Tables histogram(const std::vector<Entry>& entries, const std::vector<uint32_t>&
   return tablesOf(cells);
 }
 
-// The same sums with each pixel's colour found through the byte table.
-template <int kChannels>
-void addPixels(const image::Image& img, const ByteColours& index,
-               const std::vector<Entry>& entries, std::vector<Cell>& cells) {
-  constexpr int kG = kChannels >= 3 ? 1 : 0;
-  constexpr int kB = kChannels >= 3 ? 2 : 0;
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  const uint8_t* p = img.pixels.data();
-  // Slots are loaded two distances ahead, entries (found through the slot) one distance ahead.
-  const std::size_t ahead = kPrefetchDistance * kChannels;
-  for (std::size_t i = 0; i < count; ++i, p += kChannels) {
-    if (i + 2 * kPrefetchDistance < count) {
-      index.prefetch(p[2 * ahead], p[2 * ahead + kG], p[2 * ahead + kB]);
-    }
-    if (i + kPrefetchDistance < count) {
-      __builtin_prefetch(&entries[index.indexOf(p[ahead], p[ahead + kG], p[ahead + kB])]);
-    }
-    const Entry& e = entries[index.indexOf(p[0], p[kG], p[kB])];
+// The same sums with each pixel's colour named by `of`; the entries of pixels ahead are
+// loaded early.
+void addPixels(const std::vector<uint32_t>& of, const std::vector<Entry>& entries,
+               std::vector<Cell>& cells) {
+  const std::size_t count = of.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchDistance < count) __builtin_prefetch(&entries[of[i + kPrefetchDistance]]);
+    const Entry& e = entries[of[i]];
     cells[e.cell].add(e);
   }
 }
@@ -197,6 +187,7 @@ void addPixels(const image::Image& img, const ByteColours& index,
 // again on every call.
 thread_local std::vector<color::Components> threadColours;
 thread_local std::vector<Entry> threadEntries;
+thread_local std::vector<uint32_t> threadOf;
 
 color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag space,
                                        const QuantizeOpts& o) {
@@ -247,19 +238,13 @@ color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, cons
 color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
                                           const QuantizeOpts& o) {
   if (img.pixels.empty()) return emptyImage("wu");
-  const ByteColours index(img);
+  const ByteColours index(img, threadOf);
   if (std::optional<color::ColorError> error = index.convert(space, threadColours)) {
     return *std::move(error);
   }
   entriesOf(threadColours, threadEntries);
   std::vector<Cell> cells(kCells);
-  if (img.channels == 1) {
-    addPixels<1>(img, index, threadEntries, cells);
-  } else if (img.channels == 3) {
-    addPixels<3>(img, index, threadEntries, cells);
-  } else {
-    addPixels<4>(img, index, threadEntries, cells);
-  }
+  addPixels(threadOf, threadEntries, cells);
   Tables t = tablesOf(cells);
   return wuFromHistogram(t, n, space, o);
 }

@@ -1,5 +1,6 @@
 #include "palette/common.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <new>
@@ -15,7 +16,7 @@ namespace {
 // the same pages in again.
 struct Scratch {
   uint32_t* slots = nullptr;
-  std::vector<uint32_t> triples;
+  TripleBuffer triples;
   bool busy = false;
   ~Scratch() { std::free(slots); }
 };
@@ -40,7 +41,6 @@ ByteColours::ByteColours(const image::Image& img, std::vector<uint32_t>& of) {
     threadScratch.busy = true;
     slots_ = threadScratch.slots;
     triples_ = &threadScratch.triples;
-    triples_->clear();
   } else {
     slots_ = newSlots();
     ownsScratch_ = true;
@@ -68,34 +68,41 @@ void ByteColours::release() {
     std::free(slots_);
     return;
   }
-  for (uint32_t t : *triples_) slots_[mortonCode(t >> 16, t >> 8 & 255, t & 255)] = 0;
+  for (uint32_t t : triples()) slots_[mortonCode(t >> 16, t >> 8 & 255, t & 255)] = 0;
   threadScratch.busy = false;
 }
 
+// Without a branch on whether a triple is new (about one pixel in three brings a new one in a
+// noisy photo): every pixel writes its triple after the last one kept, and keeps it when its
+// slot was empty.
 template <int kChannels>
 void ByteColours::scan(const image::Image& img, uint32_t* of) {
   constexpr int kG = kChannels >= 3 ? 1 : 0;
   constexpr int kB = kChannels >= 3 ? 2 : 0;
   const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  triples_->reserve(std::min(count, std::size_t{1} << 24) + 1);
+  uint32_t* triples = triples_->data.get();
   const uint8_t* p = img.pixels.data();
   const std::size_t ahead = kPrefetchDistance * kChannels;
-  std::vector<uint32_t>& triples = *triples_;
+  uint32_t distinct = 0;
   for (std::size_t i = 0; i < count; ++i, p += kChannels) {
     if (i + kPrefetchDistance < count) {
       __builtin_prefetch(slots_ + mortonCode(p[ahead], p[ahead + kG], p[ahead + kB]));
     }
     uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
-    if (slot == 0) {
-      triples.push_back(packed(p[0], p[kG], p[kB]));
-      slot = static_cast<uint32_t>(triples.size());
-    }
-    of[i] = slot - 1;
+    const uint32_t fresh = slot == 0;
+    triples[distinct] = packed(p[0], p[kG], p[kB]);
+    distinct += fresh;
+    const uint32_t id = fresh ? distinct : slot;
+    slot = id;
+    of[i] = id - 1;
   }
+  distinct_ = distinct;
 }
 
 std::optional<color::ColorError> ByteColours::convert(color::SpaceTag space,
                                                       std::vector<color::Components>& out) const {
-  const std::vector<uint32_t>& triples = *triples_;
+  const std::span<const uint32_t> triples = this->triples();
   out.resize(triples.size());
   if (space == color::tagOklab && color::oklabOfSrgbBytes(triples.data(), triples.size(),
                                                           out.data())) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,18 @@ class DistinctIndex {
 // Pixels ahead whose table slots a scan over the image loads early.
 inline constexpr std::size_t kPrefetchDistance = 32;
 
+// Room for packed byte triples, allocated without being written (so only pages written are
+// committed) and kept while it is large enough.
+struct TripleBuffer {
+  std::unique_ptr<uint32_t[]> data;
+  std::size_t capacity = 0;
+  void reserve(std::size_t n) {
+    if (n <= capacity) return;
+    data.reset(new uint32_t[n]);
+    capacity = n;
+  }
+};
+
 // The distinct byte triples of an 8-bit Gray, RGB or RGBA image (grey repeated in all three),
 // in order of first appearance, and per pixel the index of its triple (written to `of`).
 class ByteColours {
@@ -40,7 +54,7 @@ class ByteColours {
   ByteColours& operator=(const ByteColours&) = delete;
 
   // 0xRRGGBB, in order of first appearance.
-  const std::vector<uint32_t>& triples() const { return *triples_; }
+  std::span<const uint32_t> triples() const { return {triples_->data.get(), distinct_}; }
 
   // Each triple as an sRGB colour (byte / 255) converted into `space` by `to`, in order; the
   // first conversion that fails gives its error.
@@ -65,8 +79,9 @@ class ByteColours {
   }();
   uint32_t* slots_;                   // by Morton code of the triple
   bool ownsScratch_ = false;          // tables of its own, or the thread's
-  std::vector<uint32_t>* triples_;    // the thread's or ownTriples_
-  std::vector<uint32_t> ownTriples_;
+  TripleBuffer* triples_;             // the thread's or ownTriples_
+  TripleBuffer ownTriples_;
+  std::size_t distinct_ = 0;
 };
 
 // Wu's quantiser straight from an 8-bit image: the result of computeWu on the image's colour

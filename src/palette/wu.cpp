@@ -1,5 +1,6 @@
 // Wu's quantiser: a 16-level histogram per axis over the image's own component ranges,
 // cumulative moment tables, and greedy splits of the box with the largest variance gain.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -90,30 +91,47 @@ Cut bestCut(const Tables& t, const Box& box) {
   return best;
 }
 
-// Bin 1..16 of a value within [min, max]; every value in bin 1 when the range is empty. The
-// floor of the scaled offset, which is never negative nor NaN for a value within the range.
-int binOf(float v, double min, double max) {
-  if (max <= min) return 1;
-  const double scaled = (static_cast<double>(v) - min) / (max - min) * 16.0;
-  if (scaled >= 0 && scaled < 16) return static_cast<int>(scaled) + 1;
-  return scaled >= 16 ? 16 : 1;
-}
-
 // The minimum and maximum of each component over the distinct colours.
 struct Ranges {
   double min[3];
   double max[3];
 };
 
+// Four colours at a time in independent lanes, so that the comparisons run side by side;
+// the same result as one comparison after another.
 template <class Colours>
 Ranges rangesOf(const Colours& colours) {
-  Ranges r;
-  for (int a = 0; a < 3; ++a) r.min[a] = r.max[a] = colours[0][a];
-  for (const auto& c : colours) {
-    for (int a = 0; a < 3; ++a) {
-      if (c[a] < r.min[a]) r.min[a] = c[a];
-      if (c[a] > r.max[a]) r.max[a] = c[a];
+  constexpr int kLanes = 4;
+  float lo[kLanes][3], hi[kLanes][3];
+  for (int k = 0; k < kLanes; ++k) {
+    for (int a = 0; a < 3; ++a) lo[k][a] = hi[k][a] = colours[0][a];
+  }
+  std::size_t i = 0;
+  for (; i + kLanes <= colours.size(); i += kLanes) {
+    for (int k = 0; k < kLanes; ++k) {
+      for (int a = 0; a < 3; ++a) {
+        const float v = colours[i + k][a];
+        lo[k][a] = v < lo[k][a] ? v : lo[k][a];
+        hi[k][a] = v > hi[k][a] ? v : hi[k][a];
+      }
     }
+  }
+  for (; i < colours.size(); ++i) {
+    for (int a = 0; a < 3; ++a) {
+      const float v = colours[i][a];
+      lo[0][a] = v < lo[0][a] ? v : lo[0][a];
+      hi[0][a] = v > hi[0][a] ? v : hi[0][a];
+    }
+  }
+  Ranges r;
+  for (int a = 0; a < 3; ++a) {
+    float mn = lo[0][a], mx = hi[0][a];
+    for (int k = 1; k < kLanes; ++k) {
+      mn = lo[k][a] < mn ? lo[k][a] : mn;
+      mx = hi[k][a] > mx ? hi[k][a] : mx;
+    }
+    r.min[a] = mn;
+    r.max[a] = mx;
   }
   return r;
 }
@@ -124,16 +142,26 @@ struct Entry {
   uint32_t cell;
 };
 
+// Per colour and axis, bin 1..16 of the value within [min, max]: the floor of the scaled
+// offset (every value in bin 1 when the range is empty). The colours lie within the ranges, so
+// the scaled offset lies in [0, 16] (rounding never carries the difference or the quotient past
+// the end of the range) and truncation is its floor; on an empty range every colour sits at
+// the minimum and a span of 1 gives bin 1.
 template <class Colours>
 void entriesOf(const Colours& colours, std::vector<Entry>& entries) {
   const Ranges r = rangesOf(colours);
+  double span[3];
+  for (int a = 0; a < 3; ++a) span[a] = r.max[a] <= r.min[a] ? 1.0 : r.max[a] - r.min[a];
   entries.resize(colours.size());
   for (std::size_t i = 0; i < colours.size(); ++i) {
     const auto& c = colours[i];
-    const int cell =
-        cellIndex(binOf(c[0], r.min[0], r.max[0]), binOf(c[1], r.min[1], r.max[1]),
-                  binOf(c[2], r.min[2], r.max[2]));
-    entries[i] = {c[0], c[1], c[2], static_cast<uint32_t>(cell)};
+    int bin[3];
+    for (int a = 0; a < 3; ++a) {
+      const double scaled = (static_cast<double>(c[a]) - r.min[a]) / span[a] * 16.0;
+      const double capped = scaled < 15.0 ? scaled : 15.0;  // and a NaN never indexes
+      bin[a] = capped >= 0.0 ? static_cast<int>(capped) + 1 : 1;
+    }
+    entries[i] = {c[0], c[1], c[2], static_cast<uint32_t>(cellIndex(bin[0], bin[1], bin[2]))};
   }
 }
 

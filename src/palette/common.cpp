@@ -11,15 +11,20 @@ namespace orvel::palette {
 namespace {
 
 // A slot for every byte triple: 64 MiB of address space whose pages are committed only where
-// colours occur. Each thread keeps its table between extractions (cleared slot by slot after
-// use), and the list of triples found, so a program that extracts many palettes does not fault
-// the same pages in again.
+// colours occur. Each thread keeps its table between extractions, and the list of triples
+// found, so a program that extracts many palettes does not fault the same pages in again. A
+// slot holds the index of its triple under the mark of the extraction that wrote it (the top
+// byte), so nothing needs clearing after use; after 255 marks the table starts afresh.
 struct Scratch {
   uint32_t* slots = nullptr;
+  uint32_t mark = 0;
   TripleBuffer triples;
   bool busy = false;
   ~Scratch() { std::free(slots); }
 };
+
+constexpr uint32_t kIndexBits = 24;
+constexpr uint32_t kIndexMask = (1u << kIndexBits) - 1;
 
 uint32_t* newSlots() {
   auto* slots = static_cast<uint32_t*>(std::calloc(std::size_t{1} << 24, sizeof(uint32_t)));
@@ -37,12 +42,21 @@ uint32_t packed(uint8_t r, uint8_t g, uint8_t b) {
 
 ByteColours::ByteColours(const image::Image& img, std::vector<uint32_t>& of) {
   if (!threadScratch.busy) {
-    if (threadScratch.slots == nullptr) threadScratch.slots = newSlots();
-    threadScratch.busy = true;
-    slots_ = threadScratch.slots;
-    triples_ = &threadScratch.triples;
+    Scratch& scratch = threadScratch;
+    if (scratch.slots == nullptr || scratch.mark == 255) {
+      std::free(scratch.slots);
+      scratch.slots = nullptr;
+      scratch.slots = newSlots();
+      scratch.mark = 0;
+    }
+    scratch.mark += 1;
+    scratch.busy = true;
+    slots_ = scratch.slots;
+    mark_ = scratch.mark << kIndexBits;
+    triples_ = &scratch.triples;
   } else {
     slots_ = newSlots();
+    mark_ = 1u << kIndexBits;
     ownsScratch_ = true;
     triples_ = &ownTriples_;
   }
@@ -66,15 +80,14 @@ ByteColours::~ByteColours() { release(); }
 void ByteColours::release() {
   if (ownsScratch_) {
     std::free(slots_);
-    return;
+  } else {
+    threadScratch.busy = false;
   }
-  for (uint32_t t : triples()) slots_[mortonCode(t >> 16, t >> 8 & 255, t & 255)] = 0;
-  threadScratch.busy = false;
 }
 
 // Without a branch on whether a triple is new (about one pixel in three brings a new one in a
 // noisy photo): every pixel writes its triple after the last one kept, and keeps it when its
-// slot was empty.
+// slot was not marked by this scan.
 template <int kChannels>
 void ByteColours::scan(const image::Image& img, uint32_t* of) {
   constexpr int kG = kChannels >= 3 ? 1 : 0;
@@ -84,18 +97,19 @@ void ByteColours::scan(const image::Image& img, uint32_t* of) {
   uint32_t* triples = triples_->data.get();
   const uint8_t* p = img.pixels.data();
   const std::size_t ahead = kPrefetchDistance * kChannels;
+  const uint32_t mark = mark_;
   uint32_t distinct = 0;
   for (std::size_t i = 0; i < count; ++i, p += kChannels) {
     if (i + kPrefetchDistance < count) {
       __builtin_prefetch(slots_ + mortonCode(p[ahead], p[ahead + kG], p[ahead + kB]));
     }
     uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
-    const uint32_t fresh = slot == 0;
+    const bool fresh = (slot & ~kIndexMask) != mark;
     triples[distinct] = packed(p[0], p[kG], p[kB]);
+    const uint32_t id = fresh ? (mark | distinct) : slot;
     distinct += fresh;
-    const uint32_t id = fresh ? distinct : slot;
     slot = id;
-    of[i] = id - 1;
+    of[i] = id & kIndexMask;
   }
   distinct_ = distinct;
 }

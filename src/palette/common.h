@@ -78,6 +78,7 @@ class ByteColours {
     return spread;
   }();
   uint32_t* slots_;                   // by Morton code of the triple
+  uint32_t mark_ = 0;                 // the top byte of the slots this scan writes
   bool ownsScratch_ = false;          // tables of its own, or the thread's
   TripleBuffer* triples_;             // the thread's or ownTriples_
   TripleBuffer ownTriples_;

@@ -85,15 +85,14 @@ void ByteColours::release() {
   }
 }
 
-// Without a branch on whether a triple is new (about one pixel in three brings a new one in a
-// noisy photo): every pixel writes its triple after the last one kept, and keeps it when its
-// slot was not marked by this scan.
+// A slot is written only for a triple new to this scan, so a run of one colour does not wait
+// on the store of the pixel before it.
 template <int kChannels>
 void ByteColours::scan(const image::Image& img, uint32_t* of) {
   constexpr int kG = kChannels >= 3 ? 1 : 0;
   constexpr int kB = kChannels >= 3 ? 2 : 0;
   const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  triples_->reserve(std::min(count, std::size_t{1} << 24) + 1);
+  triples_->reserve(std::min(count, std::size_t{1} << 24));
   uint32_t* triples = triples_->data.get();
   const uint8_t* p = img.pixels.data();
   const std::size_t ahead = kPrefetchDistance * kChannels;
@@ -104,12 +103,13 @@ void ByteColours::scan(const image::Image& img, uint32_t* of) {
       __builtin_prefetch(slots_ + mortonCode(p[ahead], p[ahead + kG], p[ahead + kB]));
     }
     uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
-    const bool fresh = (slot & ~kIndexMask) != mark;
+    if ((slot & ~kIndexMask) == mark) {
+      of[i] = slot & kIndexMask;
+      continue;
+    }
     triples[distinct] = packed(p[0], p[kG], p[kB]);
-    const uint32_t id = fresh ? (mark | distinct) : slot;
-    distinct += fresh;
-    slot = id;
-    of[i] = id & kIndexMask;
+    slot = mark | distinct;
+    of[i] = distinct++;
   }
   distinct_ = distinct;
 }

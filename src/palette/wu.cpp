@@ -5,6 +5,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "palette/common.h"
 
 namespace orvel::palette {
@@ -147,21 +151,68 @@ struct Entry {
 // the scaled offset lies in [0, 16] (rounding never carries the difference or the quotient past
 // the end of the range) and truncation is its floor; on an empty range every colour sits at
 // the minimum and a span of 1 gives bin 1.
-template <class Colours>
-void entriesOf(const Colours& colours, std::vector<Entry>& entries) {
-  const Ranges r = rangesOf(colours);
+struct Binning {
+  double min[3];
   double span[3];
-  for (int a = 0; a < 3; ++a) span[a] = r.max[a] <= r.min[a] ? 1.0 : r.max[a] - r.min[a];
-  entries.resize(colours.size());
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    const auto& c = colours[i];
+
+  explicit Binning(const Ranges& r) {
+    for (int a = 0; a < 3; ++a) {
+      min[a] = r.min[a];
+      span[a] = r.max[a] <= r.min[a] ? 1.0 : r.max[a] - r.min[a];
+    }
+  }
+
+  uint32_t cellOf(const color::Components& c) const {
     int bin[3];
     for (int a = 0; a < 3; ++a) {
-      const double scaled = (static_cast<double>(c[a]) - r.min[a]) / span[a] * 16.0;
+      const double scaled = (static_cast<double>(c[a]) - min[a]) / span[a] * 16.0;
       const double capped = scaled < 15.0 ? scaled : 15.0;  // and a NaN never indexes
       bin[a] = capped >= 0.0 ? static_cast<int>(capped) + 1 : 1;
     }
-    entries[i] = {c[0], c[1], c[2], static_cast<uint32_t>(cellIndex(bin[0], bin[1], bin[2]))};
+    return static_cast<uint32_t>(cellIndex(bin[0], bin[1], bin[2]));
+  }
+};
+
+#if defined(__x86_64__)
+// cellOf for four colours at a time, the same operations in each lane.
+[[gnu::target("avx2")]] std::size_t cellsAvx2(const Binning& b, const color::Components* colours,
+                                              std::size_t count, Entry* entries) {
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const color::Components* c = colours + i;
+    __m128i bin[3];
+    for (int a = 0; a < 3; ++a) {
+      const __m256d v = _mm256_cvtps_pd(_mm_setr_ps(c[0][a], c[1][a], c[2][a], c[3][a]));
+      const __m256d scaled =
+          _mm256_mul_pd(_mm256_div_pd(_mm256_sub_pd(v, _mm256_set1_pd(b.min[a])),
+                                      _mm256_set1_pd(b.span[a])),
+                        _mm256_set1_pd(16.0));
+      const __m256d capped = _mm256_min_pd(scaled, _mm256_set1_pd(15.0));
+      bin[a] = _mm_add_epi32(_mm256_cvttpd_epi32(_mm256_max_pd(capped, _mm256_setzero_pd())),
+                             _mm_set1_epi32(1));
+    }
+    const __m128i side = _mm_set1_epi32(kSide);
+    const __m128i cell = _mm_add_epi32(
+        _mm_mullo_epi32(_mm_add_epi32(_mm_mullo_epi32(bin[0], side), bin[1]), side), bin[2]);
+    alignas(16) uint32_t cells[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(cells), cell);
+    for (int k = 0; k < 4; ++k) entries[i + k] = {c[k][0], c[k][1], c[k][2], cells[k]};
+  }
+  return i;
+}
+#endif
+
+void entriesOf(const std::vector<color::Components>& colours, std::vector<Entry>& entries) {
+  const Binning binning(rangesOf(colours));
+  entries.resize(colours.size());
+  std::size_t i = 0;
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) i = cellsAvx2(binning, colours.data(), colours.size(), entries.data());
+#endif
+  for (; i < colours.size(); ++i) {
+    const color::Components& c = colours[i];
+    entries[i] = {c[0], c[1], c[2], binning.cellOf(c)};
   }
 }
 

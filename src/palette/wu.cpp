@@ -262,11 +262,30 @@ void addPixels(const std::vector<uint32_t>& of, const std::vector<Entry>& entrie
   }
 }
 
-// Scratch kept by each thread between extractions, so large images do not fault pages in
-// again on every call.
-thread_local std::vector<color::Components> threadColours;
-thread_local std::vector<Entry> threadEntries;
-thread_local std::vector<uint32_t> threadOf;
+// Scratch kept by each thread between extractions, so that images up to about 30 MP do not
+// fault its pages in again on every call; a larger buffer is given back after the call.
+struct Scratch {
+  std::vector<color::Components> colours;
+  std::vector<Entry> entries;
+  std::vector<uint32_t> of;
+};
+
+thread_local Scratch threadScratch;
+
+template <class T>
+void trim(std::vector<T>& v) {
+  constexpr std::size_t kKeptBytes = std::size_t{128} << 20;
+  if (v.capacity() * sizeof(T) > kKeptBytes) std::vector<T>().swap(v);
+}
+
+struct ScratchLease {
+  Scratch& scratch = threadScratch;
+  ~ScratchLease() {
+    trim(scratch.colours);
+    trim(scratch.entries);
+    trim(scratch.of);
+  }
+};
 
 color::Result<Palette> wuFromHistogram(Tables& t, int64_t n, color::SpaceTag space,
                                        const QuantizeOpts& o) {
@@ -317,13 +336,15 @@ color::Result<Palette> computeWu(const color::ColorImage& image, int64_t n, cons
 color::Result<Palette> computeWuFromBytes(const image::Image& img, int64_t n, color::SpaceTag space,
                                           const QuantizeOpts& o) {
   if (img.pixels.empty()) return emptyImage("wu");
-  const ByteColours index(img, threadOf);
-  if (std::optional<color::ColorError> error = index.convert(space, threadColours)) {
+  const ScratchLease lease;
+  Scratch& s = lease.scratch;
+  const ByteColours index(img, s.of);
+  if (std::optional<color::ColorError> error = index.convert(space, s.colours)) {
     return *std::move(error);
   }
-  entriesOf(threadColours, threadEntries);
+  entriesOf(s.colours, s.entries);
   std::vector<Cell> cells(kCells);
-  addPixels(threadOf, threadEntries, cells);
+  addPixels(s.of, s.entries, cells);
   Tables t = tablesOf(cells);
   return wuFromHistogram(t, n, space, o);
 }

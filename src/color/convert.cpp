@@ -481,11 +481,12 @@ struct SrgbBytesToOklab {
   Mat3 toXyz{};
   Mat3 fromXyz{};
   SrgbBytesToOklab() {
+    const SpaceDescriptor& d = srgb();  // relative to D65, as OKLab: no adaptation between
     for (int k = 0; k < 256; ++k) {
-      linear[k] = transferDecode(tkSrgb, 2.4, static_cast<float>(k) / 255.0f);
+      linear[k] = transferDecode(d.transfer, d.gamma, static_cast<float>(k) / 255.0f);
     }
-    toXyz = srgb().toXyz;
-    fromXyz = srgb().fromXyz;
+    toXyz = d.toXyz;
+    fromXyz = d.fromXyz;
   }
 };
 
@@ -598,18 +599,18 @@ ORVEL_OKLAB_AVX2 bool oklabGroups(const SrgbBytesToOklab& t, const uint32_t* tri
   for (int g = 0; g < kGroups; ++g) {
     const Lanes3 lab = applyLanes(kOkFromLmsPrime, lms[g]);
     alignas(16) float narrow[3][4];
-    __m128 unusual = _mm256_cvtpd_ps(special[g]);
+    __m128 nonFinite = _mm_setzero_ps();
     for (int c = 0; c < 3; ++c) {
       const __m128 v = _mm256_cvtpd_ps(lab.v[c]);
       _mm_store_ps(narrow[c], v);
-      unusual = _mm_or_ps(unusual, _mm_cmp_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), v),
-                                              _mm_set1_ps(HUGE_VALF), _CMP_NLT_UQ));
+      nonFinite = _mm_or_ps(nonFinite, _mm_cmp_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), v),
+                                                  _mm_set1_ps(HUGE_VALF), _CMP_NLT_UQ));
     }
-    const int unusualLanes = _mm_movemask_ps(unusual);
+    const int unusual = _mm256_movemask_pd(special[g]) | _mm_movemask_ps(nonFinite);
     std::array<float, 3>* to = out + 4 * g;
-    for (int lane = 0; lane < 4; ++lane) to[lane] = {narrow[0][lane], narrow[1][lane], narrow[2][lane]};
     for (int lane = 0; lane < 4; ++lane) {
-      if (unusualLanes >> lane & 1) finite &= oklabOfSrgbByte(t, triples[4 * g + lane], to[lane]);
+      to[lane] = {narrow[0][lane], narrow[1][lane], narrow[2][lane]};
+      if (unusual >> lane & 1) finite &= oklabOfSrgbByte(t, triples[4 * g + lane], to[lane]);
     }
   }
   return finite;

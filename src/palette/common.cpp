@@ -44,9 +44,9 @@ ByteColours::ByteColours(const image::Image& img, std::vector<uint32_t>& of) {
   if (!threadScratch.busy) {
     Scratch& scratch = threadScratch;
     if (scratch.slots == nullptr || scratch.mark == 255) {
+      uint32_t* fresh = newSlots();
       std::free(scratch.slots);
-      scratch.slots = nullptr;
-      scratch.slots = newSlots();
+      scratch.slots = fresh;
       scratch.mark = 0;
     }
     scratch.mark += 1;

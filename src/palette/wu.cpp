@@ -101,8 +101,9 @@ struct Ranges {
   double max[3];
 };
 
-// Four colours at a time in independent lanes, so that the comparisons run side by side;
-// the same result as one comparison after another.
+// Four colours at a time in independent lanes, so that the comparisons run side by side: the
+// same extremes as one comparison after another (but for the sign of a zero, which no bin
+// depends on).
 template <class Colours>
 Ranges rangesOf(const Colours& colours) {
   constexpr int kLanes = 4;

@@ -266,7 +266,8 @@ TEST(ColourBytes, OklabOfSrgbBytesEqualsTo) {
   std::size_t differing = 0;
   for (std::size_t i = 0; i < triples.size(); ++i) {
     const uint32_t t = triples[i];
-    const Color srgb{{static_cast<float>(t >> 16) / 255.0f, static_cast<float>(t >> 8 & 255) / 255.0f,
+    const Color srgb{{static_cast<float>(t >> 16) / 255.0f,
+                      static_cast<float>(t >> 8 & 255) / 255.0f,
                       static_cast<float>(t & 255) / 255.0f},
                      1.0f,
                      tagSrgb};

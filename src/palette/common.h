@@ -30,7 +30,7 @@ class DistinctIndex {
 };
 
 // Pixels ahead whose table slots a scan over the image loads early.
-inline constexpr std::size_t kPrefetchDistance = 32;
+inline constexpr std::size_t kPrefetchDistance = 64;
 
 // Room for packed byte triples, allocated without being written (so only pages written are
 // committed) and kept while it is large enough.

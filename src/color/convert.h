@@ -17,6 +17,10 @@
 //    through the HCT solver, so its colours land on 8-bit sRGB values inside the gamut.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
 #include "color/color.h"
 #include "color/matrix.h"
 
@@ -44,5 +48,11 @@ double cubeRoot(double x);
 // Linear sRGB ↔ OKLab.
 Vec3 linearSrgbToOklab(const Vec3& rgb);
 Vec3 oklabToLinearSrgb(const Vec3& lab);
+
+// OKLab of 8-bit sRGB triples (0xRRGGBB): for each, the components `to` gives for the sRGB
+// colour {r / 255.0f, g / 255.0f, b / 255.0f} (the same operations in the same order, with the
+// decoded levels looked up per byte and four colours at a time where AVX2 runs). False when a
+// result is not finite: `to` then gives the error.
+bool oklabOfSrgbBytes(const uint32_t* triples, std::size_t count, std::array<float, 3>* out);
 
 }  // namespace orvel::color

@@ -1,5 +1,6 @@
 #include "palette/common.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <new>
@@ -10,13 +11,20 @@ namespace orvel::palette {
 namespace {
 
 // A slot for every byte triple: 64 MiB of address space whose pages are committed only where
-// colours occur. Each thread keeps its table between extractions (cleared slot by slot after
-// use), so a program that extracts many palettes does not fault the same pages in again.
-struct SlotTable {
+// colours occur. Each thread keeps its table between extractions, and the list of triples
+// found, so a program that extracts many palettes does not fault the same pages in again. A
+// slot holds the index of its triple under the mark of the extraction that wrote it (the top
+// byte), so nothing needs clearing after use; after 255 marks the table starts afresh.
+struct Scratch {
   uint32_t* slots = nullptr;
+  uint32_t mark = 0;
+  TripleBuffer triples;
   bool busy = false;
-  ~SlotTable() { std::free(slots); }
+  ~Scratch() { std::free(slots); }
 };
+
+constexpr uint32_t kIndexBits = 24;
+constexpr uint32_t kIndexMask = (1u << kIndexBits) - 1;
 
 uint32_t* newSlots() {
   auto* slots = static_cast<uint32_t*>(std::calloc(std::size_t{1} << 24, sizeof(uint32_t)));
@@ -24,84 +32,108 @@ uint32_t* newSlots() {
   return slots;
 }
 
-thread_local SlotTable threadSlots;
+thread_local Scratch threadScratch;
+
+uint32_t packed(uint8_t r, uint8_t g, uint8_t b) {
+  return uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+}
 
 }  // namespace
 
-ByteColours::ByteColours() {
-  if (!threadSlots.busy) {
-    if (threadSlots.slots == nullptr) threadSlots.slots = newSlots();
-    threadSlots.busy = true;
-    slots_ = threadSlots.slots;
+ByteColours::ByteColours(const image::Image& img, std::vector<uint32_t>& of) {
+  if (!threadScratch.busy) {
+    Scratch& scratch = threadScratch;
+    if (scratch.slots == nullptr || scratch.mark == 255) {
+      uint32_t* fresh = newSlots();
+      std::free(scratch.slots);
+      scratch.slots = fresh;
+      scratch.mark = 0;
+    }
+    scratch.mark += 1;
+    scratch.busy = true;
+    slots_ = scratch.slots;
+    mark_ = scratch.mark << kIndexBits;
+    triples_ = &scratch.triples;
   } else {
     slots_ = newSlots();
-    ownsSlots_ = true;
+    mark_ = 1u << kIndexBits;
+    ownsScratch_ = true;
+    triples_ = &ownTriples_;
   }
-}
-
-ByteColours::~ByteColours() {
-  if (slots_ == nullptr) return;
-  if (ownsSlots_) {
-    std::free(slots_);
-    return;
-  }
-  for (uint32_t code : codes_) slots_[code] = 0;
-  threadSlots.busy = false;
-}
-
-ByteColours::ByteColours(ByteColours&& other) noexcept
-    : colours(std::move(other.colours)),
-      slots_(other.slots_),
-      ownsSlots_(other.ownsSlots_),
-      codes_(std::move(other.codes_)) {
-  other.slots_ = nullptr;
-}
-
-bool ByteColours::seen(uint8_t r, uint8_t g, uint8_t b) const {
-  return slots_[mortonCode(r, g, b)] != 0;
-}
-
-void ByteColours::add(uint8_t r, uint8_t g, uint8_t b, const color::Components& converted) {
-  const uint32_t code = mortonCode(r, g, b);
-  codes_.push_back(code);
-  colours.push_back(converted);
-  slots_[code] = static_cast<uint32_t>(colours.size());
-}
-
-std::vector<uint32_t> ByteColours::pixelIndices(const image::Image& img) const {
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  const int channels = static_cast<int>(img.channels);
-  std::vector<uint32_t> of(count);
-  const uint8_t* p = img.pixels.data();
-  for (std::size_t i = 0; i < count; ++i, p += channels) {
-    of[i] = channels >= 3 ? indexOf(p[0], p[1], p[2]) : indexOf(p[0], p[0], p[0]);
-  }
-  return of;
-}
-
-color::Result<ByteColours> distinctByteColours(const image::Image& img, color::SpaceTag space) {
-  std::array<float, 256> level{};
-  for (int k = 0; k < 256; ++k) level[k] = static_cast<float>(k) / 255.0f;
-  ByteColours out;
-  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
-  const uint8_t* p = img.pixels.data();
-  const int channels = static_cast<int>(img.channels);
-  const std::size_t ahead = kPrefetchDistance * static_cast<std::size_t>(channels);
-  for (std::size_t i = 0; i < count; ++i, p += channels) {
-    if (i + kPrefetchDistance < count) {
-      out.prefetch(p[ahead], channels >= 3 ? p[ahead + 1] : p[ahead],
-                   channels >= 3 ? p[ahead + 2] : p[ahead]);
+  try {
+    of.resize(static_cast<std::size_t>(img.width * img.height));
+    if (img.channels == 1) {
+      scan<1>(img, of.data());
+    } else if (img.channels == 3) {
+      scan<3>(img, of.data());
+    } else {
+      scan<4>(img, of.data());
     }
-    const uint8_t r = p[0];
-    const uint8_t g = channels >= 3 ? p[1] : r;
-    const uint8_t b = channels >= 3 ? p[2] : r;
-    if (out.seen(r, g, b)) continue;
-    const color::Color source{{level[r], level[g], level[b]}, 1.0f, color::tagSrgb};
+  } catch (...) {
+    release();
+    throw;
+  }
+}
+
+ByteColours::~ByteColours() { release(); }
+
+void ByteColours::release() {
+  if (ownsScratch_) {
+    std::free(slots_);
+  } else {
+    threadScratch.busy = false;
+  }
+}
+
+// A slot is written only for a triple new to this scan, so a run of one colour does not wait
+// on the store of the pixel before it.
+template <int kChannels>
+void ByteColours::scan(const image::Image& img, uint32_t* of) {
+  constexpr int kG = kChannels >= 3 ? 1 : 0;
+  constexpr int kB = kChannels >= 3 ? 2 : 0;
+  const std::size_t count = static_cast<std::size_t>(img.width * img.height);
+  triples_->reserve(std::min(count, std::size_t{1} << 24));
+  uint32_t* triples = triples_->data.get();
+  const uint8_t* p = img.pixels.data();
+  const std::size_t ahead = kPrefetchDistance * kChannels;
+  const uint32_t mark = mark_;
+  uint32_t distinct = 0;
+  for (std::size_t i = 0; i < count; ++i, p += kChannels) {
+    if (i + kPrefetchDistance < count) {
+      __builtin_prefetch(slots_ + mortonCode(p[ahead], p[ahead + kG], p[ahead + kB]));
+    }
+    uint32_t& slot = slots_[mortonCode(p[0], p[kG], p[kB])];
+    if ((slot & ~kIndexMask) == mark) {
+      of[i] = slot & kIndexMask;
+      continue;
+    }
+    triples[distinct] = packed(p[0], p[kG], p[kB]);
+    slot = mark | distinct;
+    of[i] = distinct++;
+  }
+  distinct_ = distinct;
+}
+
+std::optional<color::ColorError> ByteColours::convert(color::SpaceTag space,
+                                                      std::vector<color::Components>& out) const {
+  const std::span<const uint32_t> triples = this->triples();
+  out.resize(triples.size());
+  if (space == color::tagOklab && color::oklabOfSrgbBytes(triples.data(), triples.size(),
+                                                          out.data())) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < triples.size(); ++i) {
+    const uint32_t t = triples[i];
+    const color::Color source{{static_cast<float>(t >> 16) / 255.0f,
+                               static_cast<float>(t >> 8 & 255) / 255.0f,
+                               static_cast<float>(t & 255) / 255.0f},
+                              1.0f,
+                              color::tagSrgb};
     color::Result<color::Color> converted = color::to(source, space);
     if (!converted.ok()) return std::move(converted).error();
-    out.add(r, g, b, converted.value().c);
+    out[i] = converted.value().c;
   }
-  return out;
+  return std::nullopt;
 }
 
 DistinctIndex::DistinctIndex(const color::ColorImage& image) {

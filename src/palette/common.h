@@ -2,6 +2,9 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,40 +29,47 @@ class DistinctIndex {
   const std::vector<uint32_t>* of_;
 };
 
-// The distinct byte triples of an 8-bit Gray, RGB or RGBA image (grey repeated in all three),
-// in order of first appearance, each converted once from sRGB (byte / 255) into `space` by
-// `to`. indexOf gives the index of a triple that occurs in the image.
 // Pixels ahead whose table slots a scan over the image loads early.
-inline constexpr std::size_t kPrefetchDistance = 16;
+inline constexpr std::size_t kPrefetchDistance = 64;
 
+// Room for packed byte triples, allocated without being written (so only pages written are
+// committed) and kept while it is large enough.
+struct TripleBuffer {
+  std::unique_ptr<uint32_t[]> data;
+  std::size_t capacity = 0;
+  void reserve(std::size_t n) {
+    if (n <= capacity) return;
+    data.reset(new uint32_t[n]);
+    capacity = n;
+  }
+};
+
+// The distinct byte triples of an 8-bit Gray, RGB or RGBA image (grey repeated in all three),
+// in order of first appearance, and per pixel the index of its triple (written to `of`).
 class ByteColours {
  public:
-  ByteColours();
+  ByteColours(const image::Image& img, std::vector<uint32_t>& of);
   ~ByteColours();
-  ByteColours(ByteColours&& other) noexcept;
-  ByteColours& operator=(ByteColours&&) = delete;
   ByteColours(const ByteColours&) = delete;
+  ByteColours& operator=(const ByteColours&) = delete;
 
-  std::vector<color::Components> colours;
+  // 0xRRGGBB, in order of first appearance.
+  std::span<const uint32_t> triples() const { return {triples_->data.get(), distinct_}; }
 
-  uint32_t indexOf(uint8_t r, uint8_t g, uint8_t b) const {
-    return slots_[mortonCode(r, g, b)] - 1;
-  }
+  // Each triple as an sRGB colour (byte / 255) converted into `space` by `to`, in order; the
+  // first conversion that fails gives its error.
+  std::optional<color::ColorError> convert(color::SpaceTag space,
+                                           std::vector<color::Components>& out) const;
+
+ private:
+  template <int kChannels>
+  void scan(const image::Image& img, uint32_t* of);
+  void release();
   // The triple's bits interleaved (R, G, B from the top), so similar colours sit together.
   static uint32_t mortonCode(uint8_t r, uint8_t g, uint8_t b) {
     return kSpread[r] << 2 | kSpread[g] << 1 | kSpread[b];
   }
-  // indexOf for every pixel, in order.
-  std::vector<uint32_t> pixelIndices(const image::Image& img) const;
-  bool seen(uint8_t r, uint8_t g, uint8_t b) const;
-  // Starts loading the slot of a triple that will be looked up soon.
-  void prefetch(uint8_t r, uint8_t g, uint8_t b) const {
-    __builtin_prefetch(slots_ + mortonCode(r, g, b));
-  }
-  // Records a triple not seen before with its converted colour.
-  void add(uint8_t r, uint8_t g, uint8_t b, const color::Components& converted);
 
- private:
   static constexpr std::array<uint32_t, 256> kSpread = [] {
     std::array<uint32_t, 256> spread{};
     for (uint32_t v = 0; v < 256; ++v) {
@@ -67,13 +77,13 @@ class ByteColours {
     }
     return spread;
   }();
-  uint32_t* slots_;              // by Morton code of the triple
-  bool ownsSlots_ = false;       // a table of its own, or the thread's
-  std::vector<uint32_t> codes_;  // the codes set, cleared again on destruction
+  uint32_t* slots_;                   // by Morton code of the triple
+  uint32_t mark_ = 0;                 // the top byte of the slots this scan writes
+  bool ownsScratch_ = false;          // tables of its own, or the thread's
+  TripleBuffer* triples_;             // the thread's or ownTriples_
+  TripleBuffer ownTriples_;
+  std::size_t distinct_ = 0;
 };
-
-// The first conversion that fails gives its error.
-color::Result<ByteColours> distinctByteColours(const image::Image& img, color::SpaceTag space);
 
 // Wu's quantiser straight from an 8-bit image: the result of computeWu on the image's colour
 // image converted into `space`, without building that image.

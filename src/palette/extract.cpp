@@ -53,15 +53,15 @@ bool checkImage(const image::Image& img, color::ColorError& error) {
 
 // The bytes of each pixel as an sRGB colour converted into `space`, with its alpha.
 color::Result<ColorImage> convertPixels(const image::Image& img, color::SpaceTag space) {
-  color::Result<ByteColours> colours = distinctByteColours(img, space);
-  if (!colours.ok()) return std::move(colours).error();
   ColorImage out;
+  const ByteColours colours(img, out.distinctOf);
+  if (std::optional<color::ColorError> error = colours.convert(space, out.distinct)) {
+    return *std::move(error);
+  }
   out.width = img.width;
   out.height = img.height;
   out.space = space;
   out.bitDepth = 8;
-  out.distinctOf = colours.value().pixelIndices(img);
-  out.distinct = std::move(colours.value().colours);
   out.pixels.resize(out.distinctOf.size());
   const int64_t channels = img.channels;
   for (std::size_t i = 0; i < out.pixels.size(); ++i) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "color/cam16.h"
 #include "color/convert.h"
@@ -252,3 +254,25 @@ TEST(ColourMatrices, InverseAndRegistry) {
 }
 
 }  // namespace
+
+// The batch conversion of sRGB bytes into OKLab against `to`, bit for bit, over every seventh
+// triple (all levels of each channel occur) and a count that leaves a scalar tail.
+TEST(ColourBytes, OklabOfSrgbBytesEqualsTo) {
+  std::vector<uint32_t> triples;
+  for (uint32_t t = 0; t < (1u << 24); t += 7) triples.push_back(t);
+  triples.push_back(0xFFFFFF);
+  std::vector<std::array<float, 3>> fast(triples.size());
+  ASSERT_TRUE(oklabOfSrgbBytes(triples.data(), triples.size(), fast.data()));
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < triples.size(); ++i) {
+    const uint32_t t = triples[i];
+    const Color srgb{{static_cast<float>(t >> 16) / 255.0f,
+                      static_cast<float>(t >> 8 & 255) / 255.0f,
+                      static_cast<float>(t & 255) / 255.0f},
+                     1.0f,
+                     tagSrgb};
+    const std::array<float, 3> slow = to(srgb, tagOklab).value().c;
+    differing += std::memcmp(slow.data(), fast[i].data(), sizeof slow) != 0;
+  }
+  EXPECT_EQ(differing, 0u);
+}

@@ -95,6 +95,35 @@ TEST(Quantizers, EqualTheirLiteralTranscriptions) {
   }
 }
 
+// Wu on images with many colours (bins filled to their edges) equals its transcription, also
+// when each thread's tables were last used for the same image hundreds of extractions before.
+TEST(Quantizers, WuOnManyColoursAndAfterManyCalls) {
+  std::vector<image::Image> images;
+  for (uint32_t seed = 1; seed <= 3; ++seed) {
+    image::Image im = image::newImage(96, 64, image::csRgb);
+    std::mt19937 rng(seed);
+    for (uint8_t& b : im.pixels) b = uint8_t(rng() % (64 << seed));
+    images.push_back(std::move(im));
+  }
+  for (color::SpaceTag space : {color::tagOklab, color::tagLab}) {
+    for (const image::Image& im : images) {
+      const Palette expected = oracle::wu(literalWorkImage(im, space), 16, {});
+      EXPECT_TRUE(sameBytes(palette::extractPalette(im, 16, "wu", space, {}).value(), expected));
+    }
+  }
+  const image::Image& again = images[0];
+  const Palette expected = oracle::wu(literalWorkImage(again, color::tagOklab), 16, {});
+  image::Image white = image::newImage(1, 1, image::csRgb);
+  std::memset(white.pixels.data(), 255, 3);
+  for (int gap = 253; gap <= 257; ++gap) {
+    for (int i = 0; i < gap; ++i) {
+      ASSERT_TRUE(palette::extractPalette(white, 2, "wu", color::tagOklab, {}).ok());
+    }
+    const Palette p = palette::extractPalette(again, 16, "wu", color::tagOklab, {}).value();
+    ASSERT_TRUE(sameBytes(p, expected)) << gap;
+  }
+}
+
 TEST(Quantizers, KnownAnswers) {
   // Two flat colours: every algorithm finds them; asked for more, the histogram algorithms
   // give just those two and k-means only repeats them.

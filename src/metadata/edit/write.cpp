@@ -73,6 +73,16 @@ bool isStrippedSegment(ByteView data, const container::JpegSegment& segment) {
           base::hasBytesAt(data, segment.payload(), kMpfHeader));
 }
 
+// Fill bytes (0xFF) may precede any marker, and they belong to it: where a segment is dropped,
+// those before it go too, or they would join the bytes after it into a marker that is not
+// there. The first of them at or after `from` (the end of the segment before), or `marker`.
+int64_t fillStart(ByteView image, int64_t from, int64_t marker) {
+  while (marker > from && image[static_cast<std::size_t>(marker - 1)] == container::kMarkerStart) {
+    --marker;
+  }
+  return marker;
+}
+
 // Hands `keep` the ranges of the image data a strip keeps, in order, as the walk finds them:
 // from the first start of scan through the end-of-image marker that ends the image, without
 // metadata segments between the scans. Whatever follows that marker (IPTC and XMP trailers,
@@ -80,16 +90,23 @@ bool isStrippedSegment(ByteView data, const container::JpegSegment& segment) {
 // data runs to the end. Ranges come a search block at a time, so a copy finds them in cache.
 template <class Keep>
 void forEachKeptRange(ByteView image, Keep&& keep) {
-  int64_t kept = 0;  // everything before this is handed over or dropped
+  int64_t kept = 0;    // everything before this is handed over or dropped
+  int64_t walked = 0;  // the end of the last segment met
   const auto keepTo = [&](int64_t to) {
     if (to > kept) keep(kept, to);
     kept = std::max(kept, to);
   };
-  container::JpegScanWalk scan(image, 0, [&](int64_t, int64_t to) { keepTo(to); });
+  // Fill bytes at the end of a stretch are held back until the segment after them is known;
+  // a stretch of nothing else leaves the run held back from an earlier one as it is.
+  container::JpegScanWalk scan(image, 0, [&](int64_t from, int64_t to) {
+    keepTo(fillStart(image, std::max(from, walked), to));
+  });
   while (const auto segment = scan.next()) {
-    if (!isStrippedSegment(image, *segment)) continue;
-    keepTo(segment->position);
-    kept = segment->end();
+    if (isStrippedSegment(image, *segment)) {
+      keepTo(fillStart(image, walked, segment->position));
+      kept = segment->end();
+    }
+    walked = segment->end();
   }
   const bool ended = scan.ended() == container::JpegScanEnd::endOfImage;
   keepTo(ended ? scan.position() + 2 : static_cast<int64_t>(image.size()));
@@ -107,15 +124,18 @@ int64_t copyImageData(ByteView image, std::span<uint8_t> out) {
     cursor += to - kept;
     kept = to;
   };
+  int64_t walked = 0;  // the end of the last segment met
   container::JpegScanWalk scan(image, 0, [&](int64_t, int64_t to) { kept = std::max(kept, to); });
   scan.copySearchedTo(&cursor);
   while (const auto segment = scan.next()) {
     keepTo(segment->position);
     if (isStrippedSegment(image, *segment)) {
+      cursor -= segment->position - fillStart(image, walked, segment->position);
       kept = segment->end();
     } else {
       keepTo(segment->end());
     }
+    walked = segment->end();
   }
   const bool ended = scan.ended() == container::JpegScanEnd::endOfImage;
   keepTo(ended ? scan.position() + 2 : static_cast<int64_t>(image.size()));

@@ -142,14 +142,19 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
   const Bytes between = testing::concat({segmentOf(0xE1, xmpPayload()), segmentOf(0xFE, bytesOf("c"))});
   const Bytes scan = {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 0x3F, 0, 0x12, 0xFF, 0x00, 0x34, 0xFF,
                       0xD3, 0x56, 0xFF, 0xFF};
+  // The fill bytes that end a scan belong to the marker after them, and go with it.
+  const Bytes scanWithoutFill(scan.begin(), scan.end() - 2);
   const Bytes primaryBody(primary.begin(), primary.end() - 2);  // without its end of image
   const Bytes eoi = {0xFF, 0xD9};
   const Bytes progressive = testing::concat({primaryBody, table, scan, between, scan, eoi});
-  const Bytes progressiveKept = testing::concat({primaryBody, table, scan, scan, eoi});
-  // Bytes that are no marker right after a dropped segment stay, and the segment still goes.
+  const Bytes progressiveKept = testing::concat({primaryBody, table, scanWithoutFill, scan, eoi});
+  // Bytes that are no marker right after a dropped segment stay, and the segment still goes;
+  // fill bytes before it would make a marker of them.
   const Bytes stray = {0x12, 0x34, 0xFF, 0x00};
   const Bytes strayAfter = testing::concat({primaryBody, table, between, stray, scan, eoi});
   const Bytes strayKept = testing::concat({primaryBody, table, stray, scan, eoi});
+  const Bytes fillThenStray = testing::concat({primaryBody, table, scan, between, stray, eoi});
+  const Bytes fillThenStrayKept = testing::concat({primaryBody, table, scanWithoutFill, stray, eoi});
   const Bytes cutScan(primary.begin(), primary.end() - 3);
   struct Case {
     const char* name;
@@ -160,6 +165,7 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
       {"a Multi-Picture file", testing::concat({withIndex, secondary, secondary}), primary},
       {"progressive scans", testing::concat({progressive, secondary}), progressiveKept},
       {"bytes after a dropped segment", strayAfter, strayKept},
+      {"fill bytes, a dropped segment, bytes", fillThenStray, fillThenStrayKept},
       {"a scan cut short, without an end", cutScan, cutScan},
       {"an end of image before any scan", testing::concat({Bytes{0xFF, 0xD8}, icc, eoi, trailers}),
        testing::concat({Bytes{0xFF, 0xD8}, icc, eoi})},
@@ -168,6 +174,7 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
     SCOPED_TRACE(c.name);
     const Bytes out = stripMetadataBytes(c.file);
     EXPECT_EQ(out, c.stripped);
+    EXPECT_EQ(stripMetadataBytes(out), out);
     EXPECT_TRUE(pipeline::readMetadataFromBytes(out).tags.empty());
   }
   // Long scans are searched and copied a block at a time: markers, stuffed bytes and fill
@@ -181,7 +188,7 @@ TEST(StripJpeg, NothingAfterTheImageSurvives) {
     entropy[length - 1] = 0xFF;
     const Bytes body = testing::concat({primaryBody, Bytes(entropy.begin(), entropy.end() - 1)});
     const Bytes file = testing::concat({body, table, scan, between, scan, eoi, trailers});
-    const Bytes expected = testing::concat({body, table, scan, scan, eoi});
+    const Bytes expected = testing::concat({body, table, scanWithoutFill, scan, eoi});
     EXPECT_EQ(stripMetadataBytes(file), expected);
     // The ranges a file write takes are the same bytes.
     Bytes fromRanges;

@@ -30,17 +30,6 @@ Bytes canonRaw(bool bigEndian) {
   return canonRawFile({ifd0.build(), exif.build(), noteBlock, gps.build()});
 }
 
-void save(const std::string& directory, const char* name, const Bytes& bytes) {
-  const std::string path = directory + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    std::perror(path.c_str());
-    return;
-  }
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,7 +37,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
     return 2;
   }
-  save(argv[1], "canon_raw_le.cr3", canonRaw(false));
-  save(argv[1], "canon_raw_be.cr3", canonRaw(true));
+  saveSeed(argv[1], "canon_raw_le.cr3", canonRaw(false));
+  saveSeed(argv[1], "canon_raw_be.cr3", canonRaw(true));
   return 0;
 }

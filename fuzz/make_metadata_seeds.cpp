@@ -13,17 +13,6 @@ using namespace orvel::testing;
 
 namespace {
 
-void save(const std::string& directory, const char* name, const Bytes& bytes) {
-  const std::string path = directory + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    std::perror(path.c_str());
-    return;
-  }
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
 Bytes loopingTiff(bool bigEndian) {
   TiffBuilder t(bigEndian);
   const int ifd0 = t.addIfd();
@@ -69,13 +58,13 @@ Bytes outOfRangeOffsets() {
 
 int main(int argc, char** argv) {
   const std::string directory = argc > 1 ? argv[1] : ".";
-  save(directory, "camera_le.jpg", samplePhotoJpeg({false, 0, 16}));
-  save(directory, "camera_be.jpg", samplePhotoJpeg({true, 5, 16}));
-  save(directory, "camera.tif", samplePhotoTiff({true, 3, 0}));
-  save(directory, "loop_subifd.tif", loopingTiff(false));
-  save(directory, "loop_subifd_be.tif", loopingTiff(true));
-  save(directory, "gps_no_lonref.jpg", gpsWithoutLongitudeRef());
-  save(directory, "exif_after_scan.jpg", exifAfterScan());
-  save(directory, "bad_offsets.jpg", outOfRangeOffsets());
+  saveSeed(directory, "camera_le.jpg", samplePhotoJpeg({false, 0, 16}));
+  saveSeed(directory, "camera_be.jpg", samplePhotoJpeg({true, 5, 16}));
+  saveSeed(directory, "camera.tif", samplePhotoTiff({true, 3, 0}));
+  saveSeed(directory, "loop_subifd.tif", loopingTiff(false));
+  saveSeed(directory, "loop_subifd_be.tif", loopingTiff(true));
+  saveSeed(directory, "gps_no_lonref.jpg", gpsWithoutLongitudeRef());
+  saveSeed(directory, "exif_after_scan.jpg", exifAfterScan());
+  saveSeed(directory, "bad_offsets.jpg", outOfRangeOffsets());
   return 0;
 }

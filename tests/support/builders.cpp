@@ -1,12 +1,24 @@
 #include "support/builders.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
 namespace orvel::testing {
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+void saveSeed(const std::string& directory, const char* name, const Bytes& bytes) {
+  const std::string path = directory + "/" + name;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    std::perror(path.c_str());
+    return;
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
 
 void appendBE16(Bytes& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value >> 8));

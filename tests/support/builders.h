@@ -14,6 +14,8 @@ namespace orvel::testing {
 using Bytes = std::vector<uint8_t>;
 
 Bytes bytesOf(std::string_view text);
+// Writes a seed file directory/name for the seed makers, saying on stderr when it cannot.
+void saveSeed(const std::string& directory, const char* name, const Bytes& bytes);
 void appendBE16(Bytes& out, uint16_t value);
 void appendBE32(Bytes& out, uint32_t value);
 void appendLE16(Bytes& out, uint16_t value);
